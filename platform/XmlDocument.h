@@ -1,0 +1,44 @@
+#pragma once
+
+#include <QByteArray>
+#include <QDomDocument>
+#include <QDomElement>
+#include <QString>
+
+// XML replies read the way the program relies on: a child looked up by name
+// is created empty when it is missing, so a missing element never stops the
+// reading; the text of an element is its single text (or CDATA) content.
+// White-space-only text between elements is dropped when a text is parsed.
+namespace platform {
+
+class XmlDocument {
+public:
+    // Replaces the content by the parsed `bytes`. Throws XmlError when they
+    // are empty or not well-formed; the document is then empty.
+    void load(const QByteArray& bytes);
+
+    QDomElement documentElement() const { return m_doc.documentElement(); }
+    const QDomDocument& dom() const { return m_doc; }
+
+private:
+    QDomDocument m_doc;
+};
+
+namespace Xml {
+
+// The first child element of `parent` named `name` (exactly). When there is
+// none, an empty element of that name is appended to `parent` and returned.
+QDomElement child(QDomElement parent, const QString& name);
+
+// The text of an element: empty when it has no children, the value of its
+// text and CDATA children otherwise. Throws XmlError when it holds elements.
+QString text(const QDomElement& element);
+
+// An element whose only child node is one text (or CDATA) node.
+bool isTextOnly(const QDomNode& node);
+
+// The value of an attribute; a null string when the element lacks it.
+QString attribute(const QDomElement& element, const QString& name);
+
+} // namespace Xml
+} // namespace platform

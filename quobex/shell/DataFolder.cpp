@@ -1,0 +1,50 @@
+#include "quobex/shell/DataFolder.h"
+
+#include "platform/SpecialFolders.h"
+#include "quobex/config/DataFiles.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+namespace quobex::DataFolder {
+
+QString pathWithoutSeparator()
+{
+    return platform::SpecialFolderPath(platform::kAppDataFolder) + QLatin1Char('/') + DataFiles::kFolderName;
+}
+
+QString path()
+{
+    return pathWithoutSeparator() + QLatin1Char('/');
+}
+
+QString file(const QString& name)
+{
+    return path() + name;
+}
+
+bool ensureExists(const QString& dir)
+{
+    if (QFileInfo(dir).isDir())
+        return true;
+    return QDir().mkdir(dir);
+}
+
+void applyVersionMarker(const QString& folder, const QByteArray& versionText)
+{
+    const QString marker = folder + DataFiles::kVersionMarker;
+    if (QFileInfo::exists(marker))
+        return;
+    QFile::remove(folder + DataFiles::kItems);
+    QFile out(marker);
+    if (out.open(QIODevice::WriteOnly))
+        out.write(versionText);
+}
+
+QString displayPath(const QString& path)
+{
+    return QDir::toNativeSeparators(path);
+}
+
+} // namespace quobex::DataFolder

@@ -1,0 +1,399 @@
+#include "quobex/shell/MainForm.h"
+
+#include "platform/CodePage.h"
+#include "platform/Shell.h"
+#include "platform/TextList.h"
+#include "platform/ui/MessageBoxes.h"
+#include "platform/ui/Tray.h"
+#include "platform/ui/WebView.h"
+#include "quobex/config/DataFiles.h"
+#include "quobex/config/Version.h"
+#include "quobex/settings/Settings.h"
+#include "quobex/shell/DataFolder.h"
+#include "quobex/store/AddAlert.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QFileInfo>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QSplitter>
+#include <QStatusBar>
+#include <QTableWidget>
+#include <QTimer>
+#include <QTreeView>
+#include <QVBoxLayout>
+
+namespace quobex {
+
+namespace {
+
+template <typename T>
+T* named(T* object, const char* name)
+{
+    object->setObjectName(QLatin1String(name));
+    return object;
+}
+
+QTimer* makeTimer(QObject* parent, const char* name, int intervalMs)
+{
+    auto* timer = named(new QTimer(parent), name);
+    timer->setInterval(intervalMs);
+    return timer;
+}
+
+} // namespace
+
+TfrmMainForm::TfrmMainForm(const Services& services, QWidget* parent)
+    : QMainWindow(parent), m_services(services)
+{
+    buildWindow();
+    buildMenus();
+    FormCreate();
+}
+
+TfrmMainForm::~TfrmMainForm() = default;
+
+void TfrmMainForm::setDialogs(TfrmAddAlert* addAlert, TfrmSettings* settings)
+{
+    m_addAlert = addAlert;
+    m_settings = settings;
+}
+
+// ---------------------------------------------------------------------------
+// The window
+
+void TfrmMainForm::buildWindow()
+{
+    setObjectName(QStringLiteral("frmMainForm"));
+    resize(728, 486);
+
+    sGroupBox1 = named(new QGroupBox(QStringLiteral("Current Alerts")), "sGroupBox1");
+    sGroupBox1->setMinimumWidth(361);
+    grdLatestAlerts = named(new QTableWidget(1, 1), "grdLatestAlerts");
+    btnAddAlert = named(new QPushButton(QStringLiteral("Add Alert")), "btnAddAlert");
+    vtvCurrentAlerts = named(new QTreeView, "vtvCurrentAlerts");
+    vtvCurrentAlerts->setToolTip(QStringLiteral("Right click to add an alert"));
+    btnTellFriend = named(new QPushButton(QStringLiteral("Tell A Friend")), "btnTellFriend");
+    btnContact = named(new QPushButton(QStringLiteral("Contact Quobex Software")), "btnContact");
+
+    auto* bottom = new QHBoxLayout;
+    bottom->addWidget(btnTellFriend);
+    bottom->addStretch(1);
+    bottom->addWidget(btnContact);
+    auto* left = new QVBoxLayout(sGroupBox1);
+    left->addWidget(grdLatestAlerts);
+    left->addWidget(btnAddAlert);
+    left->addWidget(vtvCurrentAlerts, 1);
+    left->addLayout(bottom);
+
+    sGroupBox2 = named(new QGroupBox(QStringLiteral("Details")), "sGroupBox2");
+    wbPicture = named(new platform::ui::WebView, "wbPicture");
+    btnBuy = named(new QPushButton(QStringLiteral("More Info")), "btnBuy");
+    auto* right = new QVBoxLayout(sGroupBox2);
+    right->addWidget(wbPicture, 1);
+    right->addWidget(btnBuy);
+
+    Splitter1 = named(new QSplitter(Qt::Horizontal), "Splitter1");
+    Splitter1->addWidget(sGroupBox1);
+    Splitter1->addWidget(sGroupBox2);
+    Splitter1->setStretchFactor(0, 0);
+    Splitter1->setStretchFactor(1, 1);
+    Splitter1->setSizes({361, 728 - 361});
+    setCentralWidget(Splitter1);
+
+    mainStatusBar = named(new QStatusBar, "mainStatusBar");
+    mainStatusBar->setSizeGripEnabled(true);
+    m_statusLabel = named(new QLabel(QStringLiteral("Ready")), "mainStatusBarText");
+    mainStatusBar->addWidget(m_statusLabel, 1);
+    setStatusBar(mainStatusBar);
+
+    timerStartup = makeTimer(this, "timerStartup", kStartupMs);
+    timerFetchAmazon = makeTimer(this, "timerFetchAmazon", 24 * TfrmSettings::kMsPerHour);
+    timerPing = makeTimer(this, "timerPing", kPingMs);
+    timerCheckForUpdates = makeTimer(this, "timerCheckForUpdates", kCheckForUpdatesMs);
+    connect(timerStartup, &QTimer::timeout, this, &TfrmMainForm::timerStartupTimer);
+    connect(timerFetchAmazon, &QTimer::timeout, this, &TfrmMainForm::timerFetchAmazonTimer);
+    connect(timerPing, &QTimer::timeout, this, &TfrmMainForm::timerPingTimer);
+    connect(timerCheckForUpdates, &QTimer::timeout, this, &TfrmMainForm::timerCheckForUpdatesTimer);
+
+    connect(btnAddAlert, &QPushButton::clicked, this, &TfrmMainForm::AddAlert1Click);
+    connect(btnBuy, &QPushButton::clicked, this, &TfrmMainForm::btnBuyClick);
+    connect(btnTellFriend, &QPushButton::clicked, this, &TfrmMainForm::btnTellFriendClick);
+    connect(btnContact, &QPushButton::clicked, this, &TfrmMainForm::btnContactClick);
+}
+
+void TfrmMainForm::buildMenus()
+{
+    popupTray = named(new QMenu(QStringLiteral("Quobex"), this), "popupTray");
+    ShowCurrentAlerts2 = named(popupTray->addAction(QStringLiteral("Show Current Alerts")), "ShowCurrentAlerts2");
+    QueryAmazonNow2 = named(popupTray->addAction(QStringLiteral("Check Alerts Now")), "QueryAmazonNow2");
+    CheckForUpdates1 = named(popupTray->addAction(QStringLiteral("Check For Updates")), "CheckForUpdates1");
+    NotificationSettings1 =
+        named(popupTray->addAction(QStringLiteral("Notification Settings")), "NotificationSettings1");
+    Exit2 = named(popupTray->addAction(QStringLiteral("Exit")), "Exit2");
+    connect(ShowCurrentAlerts2, &QAction::triggered, this, &TfrmMainForm::ShowCurrentAlerts1Click);
+    connect(QueryAmazonNow2, &QAction::triggered, this, &TfrmMainForm::QueryAmazonNow1Click);
+    connect(CheckForUpdates1, &QAction::triggered, this, &TfrmMainForm::CheckForUpdates1Click);
+    connect(NotificationSettings1, &QAction::triggered, this, &TfrmMainForm::NotificationSettings1Click);
+    connect(Exit2, &QAction::triggered, this, &TfrmMainForm::Exit1Click);
+
+    popupTreeView = named(new QMenu(this), "popupTreeView");
+    AddAlert1 = named(popupTreeView->addAction(QStringLiteral("Add Alert")), "AddAlert1");
+    DeleteAlert1 = named(popupTreeView->addAction(QStringLiteral("Delete Alert")), "DeleteAlert1");
+    DeleteEntry1 = named(popupTreeView->addAction(QStringLiteral("Delete Entry")), "DeleteEntry1");
+    connect(AddAlert1, &QAction::triggered, this, &TfrmMainForm::AddAlert1Click);
+    connect(DeleteAlert1, &QAction::triggered, this, &TfrmMainForm::DeleteAlert1Click);
+    connect(DeleteEntry1, &QAction::triggered, this, &TfrmMainForm::DeleteEntry1Click);
+
+    platform::ui::Tray* tray = m_services.tray;
+    tray->setWindow(this);
+    tray->setMenu(popupTray);
+    tray->setImages({QIcon(QStringLiteral(":/quobex/tray-normal.png")), QIcon(QStringLiteral(":/quobex/tray-new.png"))});
+    connect(tray, &platform::ui::Tray::doubleClicked, this, &TfrmMainForm::JvTrayIcon1DblClick);
+
+    // Without a notification area the tray menu's commands live in the
+    // window, so the program can always be reached and ended.
+    if (!tray->isAvailable())
+        menuBar()->addMenu(popupTray);
+}
+
+QString TfrmMainForm::statusText() const
+{
+    return m_statusLabel->text();
+}
+
+void TfrmMainForm::setStatusText(const QString& text)
+{
+    m_statusLabel->setText(text);
+}
+
+void TfrmMainForm::processPendingMessages()
+{
+    QCoreApplication::processEvents();
+}
+
+QString TfrmMainForm::dataFolder() const
+{
+    return DataFolder::path();
+}
+
+QByteArray TfrmMainForm::helpPageAddress() const
+{
+    return m_services.endpoints.makerServer + "/exe/help/index.html";
+}
+
+// ---------------------------------------------------------------------------
+// Start-up
+
+void TfrmMainForm::checkDataFolder(const QString& path)
+{
+    if (DataFolder::ensureExists(path))
+        return;
+    m_services.messages->inform(this,
+                                QStringLiteral("Error creating config folder: ") + DataFolder::displayPath(path));
+    Q_EMIT applicationEndRequested(1);
+}
+
+void TfrmMainForm::FormCreate()
+{
+    VersionText = kVersionText;
+    AgentText = "Quobex " + VersionText + " ";
+    Busy = false;
+    setWindowTitle(QStringLiteral("Quobex ") + QString::fromLatin1(VersionText) + QStringLiteral(" - Current Alerts"));
+
+    checkDataFolder(DataFolder::pathWithoutSeparator());
+    const QString folder = dataFolder();
+    DataFolder::applyVersionMarker(folder, VersionText);
+
+    LoadAlertDefinitions();
+
+    NewTitles.clear();
+    LatestAlertList.clear();
+    const QString index = folder + DataFiles::kLatestAlertIndex;
+    if (QFileInfo::exists(index))
+        LatestAlertList = platform::TextList::load(index);
+
+    Tree.Clear();
+    CurrentItemNode = nullptr;
+    btnBuy->setEnabled(false);
+    ExitRequested = false;
+}
+
+void TfrmMainForm::StartUp()
+{
+    checkDataFolder(dataFolder());
+    m_services.tray->activate();
+    timerFetchAmazon->start();
+    timerStartup->start();
+    timerPing->start();
+    timerCheckForUpdates->start();
+}
+
+void TfrmMainForm::showEvent(QShowEvent* event)
+{
+    QMainWindow::showEvent(event);
+    if (!m_shown) {
+        m_shown = true;
+        FormShow();
+    }
+}
+
+void TfrmMainForm::FormShow()
+{
+    wbPicture->Navigate(helpPageAddress());
+    LoadCurrentAlerts();
+    RefreshLatestAlerts();
+}
+
+// ---------------------------------------------------------------------------
+// Hiding, showing and ending
+
+void TfrmMainForm::ShowCurrentAlerts1Click()
+{
+    m_services.tray->showApplication();
+}
+
+void TfrmMainForm::JvTrayIcon1DblClick()
+{
+    m_services.tray->showApplication();
+}
+
+void TfrmMainForm::Exit1Click()
+{
+    if (Busy)
+        return;
+    ExitRequested = true;
+    close();
+}
+
+void TfrmMainForm::closeEvent(QCloseEvent* event)
+{
+    if (!ExitRequested) {
+        event->ignore();
+        m_services.tray->hideApplication();
+        return;
+    }
+    try {
+        SaveCurrentAlerts();
+    } catch (const std::exception& e) {
+        // The program keeps running; the next close tries the save again.
+        event->ignore();
+        m_services.messages->error(this, QString::fromLocal8Bit(e.what()));
+        return;
+    }
+    event->accept();
+    Q_EMIT applicationEndRequested(0);
+}
+
+void TfrmMainForm::changeEvent(QEvent* event)
+{
+    QMainWindow::changeEvent(event);
+    // Minimising puts the program into the tray, where there is one.
+    if (event->type() == QEvent::WindowStateChange && (windowState() & Qt::WindowMinimized) &&
+        m_services.tray->isAvailable())
+        QTimer::singleShot(0, this, [this] {
+            if (windowState() & Qt::WindowMinimized)
+                m_services.tray->hideApplication();
+        });
+}
+
+void TfrmMainForm::EndSession()
+{
+    if (m_ending)
+        return;
+    m_ending = true;
+    int exitCode = 0;
+    try {
+        SaveCurrentAlerts();
+    } catch (const std::exception&) {
+        // The previous items file stays whole; there is nobody left to tell.
+        exitCode = 1;
+    }
+    Q_EMIT applicationEndRequested(exitCode);
+}
+
+// ---------------------------------------------------------------------------
+// Timers and tray commands
+
+void TfrmMainForm::timerStartupTimer()
+{
+    timerStartup->stop();
+    CheckForNewVersion();
+    timerFetchAmazonTimer();
+}
+
+void TfrmMainForm::timerFetchAmazonTimer() {}
+
+void TfrmMainForm::timerPingTimer() {}
+
+void TfrmMainForm::timerCheckForUpdatesTimer()
+{
+    CheckForNewVersion();
+}
+
+void TfrmMainForm::CheckForNewVersion() {}
+
+void TfrmMainForm::QueryAmazonNow1Click()
+{
+    timerFetchAmazonTimer();
+}
+
+void TfrmMainForm::CheckForUpdates1Click()
+{
+    CheckForNewVersion();
+}
+
+void TfrmMainForm::NotificationSettings1Click()
+{
+    if (m_settings)
+        m_settings->exec();
+}
+
+// ---------------------------------------------------------------------------
+// Alert store
+
+void TfrmMainForm::LoadAlertDefinitions()
+{
+    setStatusText(QStringLiteral("Loading keyword list"));
+    Definitions.KeywordList.clear();
+    processPendingMessages();
+    Definitions = AlertDefinitions::load(dataFolder());
+}
+
+void TfrmMainForm::SaveAlertDefinitions()
+{
+    setStatusText(QStringLiteral("Saving results"));
+    processPendingMessages();
+    Definitions.save(dataFolder());
+    setStatusText(QStringLiteral("Ready"));
+}
+
+void TfrmMainForm::SaveCurrentAlerts() {}
+
+void TfrmMainForm::LoadCurrentAlerts() {}
+
+void TfrmMainForm::RefreshLatestAlerts() {}
+
+void TfrmMainForm::AddAlert1Click() {}
+
+void TfrmMainForm::DeleteAlert1Click() {}
+
+void TfrmMainForm::DeleteEntry1Click() {}
+
+// ---------------------------------------------------------------------------
+// Outside links
+
+void TfrmMainForm::btnBuyClick() {}
+
+void TfrmMainForm::btnTellFriendClick() {}
+
+void TfrmMainForm::btnContactClick() {}
+
+} // namespace quobex

@@ -1,0 +1,159 @@
+#pragma once
+
+#include "quobex/model/AlertTree.h"
+#include "quobex/shell/Services.h"
+#include "quobex/store/AlertDefinitions.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QMainWindow>
+
+class QAction;
+class QGroupBox;
+class QLabel;
+class QMenu;
+class QPushButton;
+class QSplitter;
+class QStatusBar;
+class QTableWidget;
+class QTimer;
+class QTreeView;
+
+namespace platform::ui {
+class WebView;
+}
+
+namespace quobex {
+
+class TfrmAddAlert;
+class TfrmSettings;
+
+// The main window: the alert tree with the latest alerts above it, the
+// details of the selected product, the tray icon with its menu and the
+// timers that drive everything that happens without the user.
+class TfrmMainForm : public QMainWindow {
+    Q_OBJECT
+public:
+    // Builds the window and runs FormCreate.
+    explicit TfrmMainForm(const Services& services, QWidget* parent = nullptr);
+    ~TfrmMainForm() override;
+
+    void setDialogs(TfrmAddAlert* addAlert, TfrmSettings* settings);
+    TfrmAddAlert* addAlertForm() const { return m_addAlert; }
+    TfrmSettings* settingsForm() const { return m_settings; }
+    const Services& services() const { return m_services; }
+
+    void StartUp();
+
+    QString statusText() const;
+    void setStatusText(const QString& text);
+
+    // Fields
+    QByteArray VersionText;
+    QByteArray AgentText;
+    bool Busy = false;
+    bool ExitRequested = false;
+    AlertNode* CurrentItemNode = nullptr;
+    AlertDefinitions Definitions; // KeywordList, ItemTypeList, LocalizationList
+    QList<QByteArray> NewTitles;
+    QList<QByteArray> LatestAlertList;
+    AlertTree Tree; // the records of vtvCurrentAlerts
+
+    // Controls
+    QGroupBox* sGroupBox1;
+    QTableWidget* grdLatestAlerts;
+    QPushButton* btnAddAlert;
+    QTreeView* vtvCurrentAlerts;
+    QPushButton* btnTellFriend;
+    QPushButton* btnContact;
+    QSplitter* Splitter1;
+    QGroupBox* sGroupBox2;
+    platform::ui::WebView* wbPicture;
+    QPushButton* btnBuy;
+    QStatusBar* mainStatusBar;
+    QMenu* popupTray;
+    QMenu* popupTreeView;
+    QAction* ShowCurrentAlerts2;
+    QAction* QueryAmazonNow2;
+    QAction* CheckForUpdates1;
+    QAction* NotificationSettings1;
+    QAction* Exit2;
+    QAction* AddAlert1;
+    QAction* DeleteAlert1;
+    QAction* DeleteEntry1;
+    QTimer* timerStartup;
+    QTimer* timerFetchAmazon;
+    QTimer* timerPing;
+    QTimer* timerCheckForUpdates;
+
+    static constexpr int kStartupMs = 10000;
+    static constexpr int kPingMs = 60000;
+    static constexpr int kCheckForUpdatesMs = 3600000;
+
+public Q_SLOTS:
+    // Tray menu and tray icon
+    void ShowCurrentAlerts1Click();
+    void JvTrayIcon1DblClick();
+    void QueryAmazonNow1Click();
+    void CheckForUpdates1Click();
+    void NotificationSettings1Click();
+    void Exit1Click();
+
+    // Timers
+    void timerStartupTimer();
+    void timerFetchAmazonTimer();
+    void timerPingTimer();
+    void timerCheckForUpdatesTimer();
+
+    // Alert tree commands
+    void AddAlert1Click();
+    void DeleteAlert1Click();
+    void DeleteEntry1Click();
+
+    // Buttons that lead out of the program
+    void btnBuyClick();
+    void btnTellFriendClick();
+    void btnContactClick();
+
+    // Ends the program the way Exit does, also while a fetch runs: the
+    // signal of the system or the end of the desktop session.
+    void EndSession();
+
+Q_SIGNALS:
+    // The program should end as soon as its message loop runs.
+    void applicationEndRequested(int exitCode);
+
+public:
+    void LoadAlertDefinitions();
+    void SaveAlertDefinitions();
+    void SaveCurrentAlerts();
+    void LoadCurrentAlerts();
+    void RefreshLatestAlerts();
+    void CheckForNewVersion();
+
+    // The data folder with its trailing separator.
+    QString dataFolder() const;
+    QByteArray helpPageAddress() const;
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void changeEvent(QEvent* event) override;
+
+private:
+    void buildWindow();
+    void buildMenus();
+    void FormCreate();
+    void FormShow();
+    void checkDataFolder(const QString& path);
+    void processPendingMessages();
+
+    Services m_services;
+    TfrmAddAlert* m_addAlert = nullptr;
+    TfrmSettings* m_settings = nullptr;
+    QLabel* m_statusLabel = nullptr;
+    bool m_shown = false;
+    bool m_ending = false;
+};
+
+} // namespace quobex

@@ -1,0 +1,24 @@
+#pragma once
+
+#include "quobex/config/Endpoints.h"
+
+namespace platform {
+class Shell;
+}
+namespace platform::ui {
+class MessageBoxes;
+class Tray;
+} // namespace platform::ui
+
+namespace quobex {
+
+// What the main window needs of the world outside it. The program passes
+// the real ones; tests pass loopback addresses and recording stand-ins.
+struct Services {
+    Endpoints endpoints;
+    platform::Shell* shell = nullptr;
+    platform::ui::Tray* tray = nullptr;
+    platform::ui::MessageBoxes* messages = nullptr;
+};
+
+} // namespace quobex

@@ -1,0 +1,123 @@
+#include "quobex/store/AddAlert.h"
+
+#include "platform/CodePage.h"
+#include "platform/ui/MessageBoxes.h"
+#include "quobex/shell/DataFolder.h"
+#include "quobex/shell/MainForm.h"
+
+#include <QComboBox>
+#include <QFormLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include <stdexcept>
+
+namespace quobex {
+
+const QStringList& TfrmAddAlert::itemTypes()
+{
+    static const QStringList types = {
+        QStringLiteral("Apparel"),       QStringLiteral("Baby"),
+        QStringLiteral("Blended"),       QStringLiteral("Books"),
+        QStringLiteral("Classical"),     QStringLiteral("DVD"),
+        QStringLiteral("DigitalMusic"),  QStringLiteral("Electronics"),
+        QStringLiteral("GourmetFood"),   QStringLiteral("HealthPersonalCare"),
+        QStringLiteral("Jewelry"),       QStringLiteral("Kitchen"),
+        QStringLiteral("Magazines"),     QStringLiteral("Miscellaneous"),
+        QStringLiteral("Music"),         QStringLiteral("MusicTracks"),
+        QStringLiteral("MusicalInstruments"), QStringLiteral("OfficeProducts"),
+        QStringLiteral("OutdoorLiving"), QStringLiteral("PCHardware"),
+        QStringLiteral("PetSupplies"),   QStringLiteral("Photo"),
+        QStringLiteral("Restaurants"),   QStringLiteral("Software"),
+        QStringLiteral("SportingGoods"), QStringLiteral("Tools"),
+        QStringLiteral("Toys"),          QStringLiteral("VHS"),
+        QStringLiteral("Video"),         QStringLiteral("VideoGames"),
+        QStringLiteral("Wireless"),      QStringLiteral("WirelessAccessories"),
+    };
+    return types;
+}
+
+const QStringList& TfrmAddAlert::countries()
+{
+    static const QStringList names = {
+        QStringLiteral("U.S.A."), QStringLiteral("Canada"), QStringLiteral("U.K."),
+        QStringLiteral("Germany"), QStringLiteral("France"),
+    };
+    return names;
+}
+
+TfrmAddAlert::TfrmAddAlert(TfrmMainForm* mainForm) : QDialog(mainForm), m_mainForm(mainForm)
+{
+    setObjectName(QStringLiteral("frmAddAlert"));
+    setWindowTitle(QStringLiteral("Add Alert"));
+
+    txtNewAlert = new QLineEdit;
+    txtNewAlert->setObjectName(QStringLiteral("txtNewAlert"));
+    cmbItemType = new QComboBox;
+    cmbItemType->setObjectName(QStringLiteral("cmbItemType"));
+    cmbItemType->addItems(itemTypes());
+    cmbItemType->setCurrentText(QStringLiteral("Blended"));
+    cmbCountry = new QComboBox;
+    cmbCountry->setObjectName(QStringLiteral("cmbCountry"));
+    cmbCountry->addItems(countries());
+    cmbCountry->setCurrentText(QStringLiteral("U.S.A."));
+    btnAddAlert = new QPushButton(QStringLiteral("Add"));
+    btnAddAlert->setObjectName(QStringLiteral("btnAddAlert"));
+    btnAddAlert->setDefault(true);
+    btnCancel = new QPushButton(QStringLiteral("Cancel"));
+    btnCancel->setObjectName(QStringLiteral("btnCancel"));
+
+    auto* form = new QFormLayout;
+    form->addRow(new QLabel(QStringLiteral("Keyword(s):")), txtNewAlert);
+    form->addRow(new QLabel(QStringLiteral("Item Type:")), cmbItemType);
+    form->addRow(new QLabel(QStringLiteral("Localization:")), cmbCountry);
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    buttons->addWidget(btnAddAlert);
+    buttons->addWidget(btnCancel);
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(form);
+    layout->addLayout(buttons);
+    txtNewAlert->setMinimumWidth(260);
+
+    connect(btnAddAlert, &QPushButton::clicked, this, &TfrmAddAlert::btnAddAlertClick);
+    connect(btnCancel, &QPushButton::clicked, this, &TfrmAddAlert::btnCancelClick);
+}
+
+void TfrmAddAlert::showEvent(QShowEvent* event)
+{
+    QDialog::showEvent(event);
+    const QString folder = m_mainForm->dataFolder();
+    if (!DataFolder::ensureExists(folder)) {
+        m_mainForm->services().messages->inform(
+            this, QStringLiteral("Error creating config folder: ") + DataFolder::displayPath(folder));
+        reject();
+        Q_EMIT m_mainForm->applicationEndRequested(1);
+    }
+}
+
+void TfrmAddAlert::btnAddAlertClick()
+{
+    AlertDefinitions& defs = m_mainForm->Definitions;
+    defs.KeywordList.append(platform::CodePage::fromUnicode(txtNewAlert->text()));
+    defs.ItemTypeList.append(platform::CodePage::fromUnicode(cmbItemType->currentText()));
+    defs.LocalizationList.append(platform::CodePage::fromUnicode(cmbCountry->currentText()));
+    try {
+        m_mainForm->SaveAlertDefinitions();
+    } catch (const std::exception& e) {
+        // The new entries stay in the lists; the dialog stays open.
+        m_mainForm->services().messages->error(this, QString::fromLocal8Bit(e.what()));
+        return;
+    }
+    accept();
+}
+
+void TfrmAddAlert::btnCancelClick()
+{
+    reject();
+}
+
+} // namespace quobex
