@@ -388,6 +388,25 @@ void TfrmMainForm::DeleteAlert1Click() {}
 void TfrmMainForm::DeleteEntry1Click() {}
 
 // ---------------------------------------------------------------------------
+// Item details
+
+void TfrmMainForm::vtvCurrentAlertsChange(AlertNode* node)
+{
+    if (!node || node->data.Title.isEmpty()) {
+        btnBuy->setEnabled(false);
+        CurrentItemNode = nullptr;
+        wbPicture->Navigate(helpPageAddress());
+        return;
+    }
+    Tree.MarkRead(node);
+    CurrentItemNode = node;
+    btnBuy->setEnabled(true);
+    showItemPage(node);
+}
+
+void TfrmMainForm::showItemPage(AlertNode*) {}
+
+// ---------------------------------------------------------------------------
 // Outside links
 
 void TfrmMainForm::btnBuyClick() {}

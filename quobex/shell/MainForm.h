@@ -110,6 +110,9 @@ public Q_SLOTS:
     void DeleteAlert1Click();
     void DeleteEntry1Click();
 
+    // The selection of the alert tree changed to `node` (none: nothing selected).
+    void vtvCurrentAlertsChange(quobex::AlertNode* node);
+
     // Buttons that lead out of the program
     void btnBuyClick();
     void btnTellFriendClick();
@@ -146,6 +149,7 @@ private:
     void FormCreate();
     void FormShow();
     void checkDataFolder(const QString& path);
+    void showItemPage(AlertNode* node);
     void processPendingMessages();
 
     Services m_services;
