@@ -114,7 +114,7 @@ void SettingsFile::write(const QString& key, const QString& text)
     {
         QTextStream out(&bytes);
         out.setEncoding(QStringConverter::Latin1);
-        doc.save(out, 2, QDomNode::EncodingFromTextStream);
+        doc.save(out, 2, QDomNode::EncodingFromDocument);
     }
     const QString folder = QFileInfo(m_path).absolutePath();
     if (!QFileInfo(folder).isDir())
