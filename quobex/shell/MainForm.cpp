@@ -174,6 +174,12 @@ void TfrmMainForm::setStatusText(const QString& text)
     m_statusLabel->setText(text);
 }
 
+void TfrmMainForm::requestApplicationEnd(int exitCode)
+{
+    if (m_services.requestEnd)
+        m_services.requestEnd(exitCode);
+}
+
 void TfrmMainForm::processPendingMessages()
 {
     QCoreApplication::processEvents();
@@ -198,7 +204,7 @@ void TfrmMainForm::checkDataFolder(const QString& path)
         return;
     m_services.messages->inform(this,
                                 QStringLiteral("Error creating config folder: ") + DataFolder::displayPath(path));
-    Q_EMIT applicationEndRequested(1);
+    requestApplicationEnd(1);
 }
 
 void TfrmMainForm::FormCreate()
@@ -289,7 +295,7 @@ void TfrmMainForm::closeEvent(QCloseEvent* event)
         return;
     }
     event->accept();
-    Q_EMIT applicationEndRequested(0);
+    requestApplicationEnd(0);
 }
 
 void TfrmMainForm::changeEvent(QEvent* event)
@@ -316,7 +322,7 @@ void TfrmMainForm::EndSession()
         // The previous items file stays whole; there is nobody left to tell.
         exitCode = 1;
     }
-    Q_EMIT applicationEndRequested(exitCode);
+    requestApplicationEnd(exitCode);
 }
 
 // ---------------------------------------------------------------------------

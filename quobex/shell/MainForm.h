@@ -122,11 +122,10 @@ public Q_SLOTS:
     // signal of the system or the end of the desktop session.
     void EndSession();
 
-Q_SIGNALS:
-    // The program should end as soon as its message loop runs.
-    void applicationEndRequested(int exitCode);
-
 public:
+    // The program ends as soon as its message loop runs.
+    void requestApplicationEnd(int exitCode);
+
     void LoadAlertDefinitions();
     void SaveAlertDefinitions();
     void SaveCurrentAlerts();

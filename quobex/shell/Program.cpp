@@ -54,10 +54,13 @@ int Program::run(int argc, char** argv)
     if (style.open(QIODevice::ReadOnly))
         app.setStyleSheet(QString::fromUtf8(style.readAll()));
 
-    Program program;
+    Services services;
+    services.requestEnd = [](int code) {
+        QMetaObject::invokeMethod(QCoreApplication::instance(), [code] { QCoreApplication::exit(code); },
+                                  Qt::QueuedConnection);
+    };
+    Program program(services);
     TfrmMainForm* form = program.mainForm();
-    QObject::connect(form, &TfrmMainForm::applicationEndRequested, &app,
-                     [](int code) { QCoreApplication::exit(code); }, Qt::QueuedConnection);
 
     platform::TerminationSignals termination;
     QObject::connect(&termination, &platform::TerminationSignals::terminationRequested, form,

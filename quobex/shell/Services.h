@@ -2,6 +2,8 @@
 
 #include "quobex/config/Endpoints.h"
 
+#include <functional>
+
 namespace platform {
 class Shell;
 }
@@ -19,6 +21,8 @@ struct Services {
     platform::Shell* shell = nullptr;
     platform::ui::Tray* tray = nullptr;
     platform::ui::MessageBoxes* messages = nullptr;
+    // Asks the program to end with `exitCode` as soon as its message loop runs.
+    std::function<void(int exitCode)> requestEnd;
 };
 
 } // namespace quobex

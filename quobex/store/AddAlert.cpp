@@ -95,7 +95,7 @@ void TfrmAddAlert::showEvent(QShowEvent* event)
         m_mainForm->services().messages->inform(
             this, QStringLiteral("Error creating config folder: ") + DataFolder::displayPath(folder));
         reject();
-        Q_EMIT m_mainForm->applicationEndRequested(1);
+        m_mainForm->requestApplicationEnd(1);
     }
 }
 

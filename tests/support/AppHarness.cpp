@@ -25,12 +25,11 @@ void AppHarness::create()
     services.shell = &shell;
     services.tray = &tray;
     services.messages = &messages;
+    services.requestEnd = [this](int code) {
+        ++endRequests;
+        lastExitCode = code;
+    };
     m_program = std::make_unique<quobex::Program>(services);
-    QObject::connect(m_program->mainForm(), &quobex::TfrmMainForm::applicationEndRequested,
-                     m_program->mainForm(), [this](int code) {
-                         ++endRequests;
-                         lastExitCode = code;
-                     });
 }
 
 void AppHarness::start(bool keepTimers)
