@@ -14,6 +14,44 @@
 
 namespace quobex {
 
+namespace {
+
+// The last line of defence: an error that no handler caught is reported in a
+// message box instead of ending the program where it stands.
+class GuardedApplication : public QApplication {
+public:
+    using QApplication::QApplication;
+
+    bool notify(QObject* receiver, QEvent* event) override
+    {
+        try {
+            return QApplication::notify(receiver, event);
+        } catch (const std::exception& e) {
+            report(QString::fromLocal8Bit(e.what()));
+        } catch (...) {
+            report(QStringLiteral("An unknown error occurred."));
+        }
+        return false;
+    }
+
+    platform::ui::MessageBoxes* messages = nullptr;
+
+private:
+    void report(const QString& text)
+    {
+        qWarning("Unhandled error: %s", qPrintable(text));
+        if (messages && !m_reporting) {
+            m_reporting = true;
+            messages->error(nullptr, text);
+            m_reporting = false;
+        }
+    }
+
+    bool m_reporting = false;
+};
+
+} // namespace
+
 Program::Program(Services services)
 {
     if (services.endpoints.makerServer.isEmpty())
@@ -46,7 +84,7 @@ void Program::start()
 
 int Program::run(int argc, char** argv)
 {
-    QApplication app(argc, argv);
+    GuardedApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Quobex"));
     // The program lives in the tray: closing a window never ends it.
     QApplication::setQuitOnLastWindowClosed(false);
@@ -59,6 +97,9 @@ int Program::run(int argc, char** argv)
         QMetaObject::invokeMethod(QCoreApplication::instance(), [code] { QCoreApplication::exit(code); },
                                   Qt::QueuedConnection);
     };
+    platform::ui::MessageBoxes messages;
+    services.messages = &messages;
+    app.messages = &messages;
     Program program(services);
     TfrmMainForm* form = program.mainForm();
 
