@@ -85,6 +85,9 @@ void Program::start()
 int Program::run(int argc, char** argv)
 {
     GuardedApplication app(argc, argv);
+    // Taken from the start: a signal that comes during start-up is handled
+    // once the message loop runs.
+    platform::TerminationSignals termination;
     QApplication::setApplicationName(QStringLiteral("Quobex"));
     // The program lives in the tray: closing a window never ends it.
     QApplication::setQuitOnLastWindowClosed(false);
@@ -100,16 +103,20 @@ int Program::run(int argc, char** argv)
     platform::ui::MessageBoxes messages;
     services.messages = &messages;
     app.messages = &messages;
-    Program program(services);
-    TfrmMainForm* form = program.mainForm();
-
-    platform::TerminationSignals termination;
+    std::unique_ptr<Program> program;
+    try {
+        program = std::make_unique<Program>(services);
+    } catch (const std::exception& e) {
+        messages.error(nullptr, QString::fromLocal8Bit(e.what()));
+        return 1;
+    }
+    TfrmMainForm* form = program->mainForm();
     QObject::connect(&termination, &platform::TerminationSignals::terminationRequested, form,
                      &TfrmMainForm::EndSession);
     QObject::connect(&app, &QGuiApplication::commitDataRequest, form,
                      [form](QSessionManager&) { form->EndSession(); }, Qt::DirectConnection);
 
-    program.start();
+    program->start();
     return app.exec();
 }
 
