@@ -31,8 +31,7 @@ double median(std::vector<double> values)
 
 // Microseconds per reply, median over the rounds. `once` returns the
 // nanoseconds of the timed part of one run.
-template <typename F>
-double perReply(F once)
+template <typename F> double perReply(F once)
 {
     std::vector<double> rounds;
     for (int r = 0; r < kRounds; ++r) {

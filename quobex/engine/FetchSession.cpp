@@ -12,8 +12,7 @@ namespace quobex {
 namespace {
 
 // The record of a group or alert node that a keyword search creates.
-void initAlertRecord(TAlertNodeData& data, const QString& keyword, const QString& localization,
-                     const QString& itemType)
+void initAlertRecord(TAlertNodeData& data, const QString& keyword, const QString& localization, const QString& itemType)
 {
     data.Keyword = keyword;
     data.Localization = localization;

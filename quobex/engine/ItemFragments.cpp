@@ -35,10 +35,11 @@ bool isLowestPrice(const QString& name)
 
 QString numberOf(const QDomNode& node)
 {
-    const QString number = node.isElement() ? platform::Xml::attribute(node.toElement(), QStringLiteral("Number"))
-                                            : QString();
+    const QString number =
+        node.isElement() ? platform::Xml::attribute(node.toElement(), QStringLiteral("Number")) : QString();
     if (number.isNull())
-        throw platform::XmlError(QStringLiteral("\"%1\" has no attribute \"Number\"").arg(node.nodeName()).toStdString());
+        throw platform::XmlError(
+            QStringLiteral("\"%1\" has no attribute \"Number\"").arg(node.nodeName()).toStdString());
     return number;
 }
 
@@ -95,8 +96,8 @@ QString RenderTrackList(const QDomElement& tracks, const QString& storeSite)
 QString RenderDiscTracks(const QDomElement& disc, const QString& discNumber, const QString& storeSite)
 {
     const QDomNode item = disc.parentNode().parentNode();
-    const QString asin = item.isElement() ? platform::Xml::text(child(item.toElement(), QStringLiteral("ASIN")))
-                                          : QString();
+    const QString asin =
+        item.isElement() ? platform::Xml::text(child(item.toElement(), QStringLiteral("ASIN"))) : QString();
     QString out;
     for (QDomNode track = disc.firstChild(); !track.isNull(); track = track.nextSibling()) {
         out += QLatin1String("<a href=\"") + storeSite + QLatin1String("/exec/obidos/clipserve/") + asin +

@@ -62,7 +62,8 @@ QString RatingStars(const QString& averageRating)
     QString tenths = whole + (fraction.isEmpty() ? QStringLiteral("0") : fraction.left(1));
     const QString rest = fraction.mid(1);
     if (!rest.isEmpty()) {
-        const bool beyondFive = std::any_of(rest.begin() + 1, rest.end(), [](QChar c) { return c != QLatin1Char('0'); });
+        const bool beyondFive =
+            std::any_of(rest.begin() + 1, rest.end(), [](QChar c) { return c != QLatin1Char('0'); });
         const bool aboveHalf = rest[0] > QLatin1Char('5') || (rest[0] == QLatin1Char('5') && beyondFive);
         const bool half = rest[0] == QLatin1Char('5') && !aboveHalf;
         const bool odd = (tenths.back().unicode() - '0') % 2 == 1;

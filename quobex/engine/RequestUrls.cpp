@@ -20,8 +20,9 @@ QByteArray ItemSearchUrl(const Endpoints& endpoints, const QByteArray& itemType,
                          const QByteArray& localization)
 {
     const Locale locale = ResolveLocale(endpoints, localization);
-    return commonStart(locale) + "&Operation=ItemSearch&ContentType=text%2Fxml&SubscriptionId=" +
-           endpoints.searchSubscriptionId + "&AssociateTag=" + locale.associateTag +
+    return commonStart(locale) +
+           "&Operation=ItemSearch&ContentType=text%2Fxml&SubscriptionId=" + endpoints.searchSubscriptionId +
+           "&AssociateTag=" + locale.associateTag +
            "&Validate=False&XMLEscaping=Single&SearchIndex=" + EncodeQueryValue(itemType) +
            "&Keywords=" + EncodeQueryValue(keyword) + "&ResponseGroup=" + kItemResponseGroups;
 }
@@ -30,19 +31,20 @@ QByteArray BrowseNodeLookupUrl(const Endpoints& endpoints, const QByteArray& loc
                                const QString& groupName)
 {
     const Locale locale = ResolveLocale(endpoints, localization);
-    return commonStart(locale) + "&Operation=BrowseNodeLookup&ContentType=text%2Fxml&SubscriptionId=" +
-           endpoints.lookupSubscriptionId + "&AssociateTag=" + locale.associateTag +
-           "&BrowseNodeId=" + BrowseNodeIdOf(itemType) + "&ResponseGroup=" + ResponseGroupOf(groupName);
+    return commonStart(locale) +
+           "&Operation=BrowseNodeLookup&ContentType=text%2Fxml&SubscriptionId=" + endpoints.lookupSubscriptionId +
+           "&AssociateTag=" + locale.associateTag + "&BrowseNodeId=" + BrowseNodeIdOf(itemType) +
+           "&ResponseGroup=" + ResponseGroupOf(groupName);
 }
 
 QByteArray ItemLookupUrl(const Endpoints& endpoints, const QByteArray& localization, const QString& asin)
 {
     const Locale locale = ResolveLocale(endpoints, localization);
     // The ASIN goes out as stored, unencoded, in the code page.
-    return commonStart(locale) + "&Operation=ItemLookup&ContentType=text%2Fxml&SubscriptionId=" +
-           endpoints.lookupSubscriptionId + "&AssociateTag=" + locale.associateTag +
-           "&ItemId=" + platform::CodePage::fromUnicode(asin) + "&IdType=ASIN&ResponseGroup=" +
-           kItemResponseGroups;
+    return commonStart(locale) +
+           "&Operation=ItemLookup&ContentType=text%2Fxml&SubscriptionId=" + endpoints.lookupSubscriptionId +
+           "&AssociateTag=" + locale.associateTag + "&ItemId=" + platform::CodePage::fromUnicode(asin) +
+           "&IdType=ASIN&ResponseGroup=" + kItemResponseGroups;
 }
 
 QByteArray BrowseNodeIdOf(const QString& itemType)

@@ -85,9 +85,8 @@ void TestItems::attributeList_data()
                           "Height</strong>: 100</li><li><strong>Weight</strong>: 50</li></ul></li><li><strong>ListPrice"
                           "</strong>: 9.99</li></ul>");
     QTest::newRow("no children") << QByteArray("<ItemAttributes Units=\"x\"/>") << QStringLiteral("<ul></ul>");
-    QTest::newRow("empty child")
-        << QByteArray("<ItemAttributes><Title/></ItemAttributes>")
-        << QStringLiteral("<ul><li><strong>Title</strong>: </li></ul>");
+    QTest::newRow("empty child") << QByteArray("<ItemAttributes><Title/></ItemAttributes>")
+                                 << QStringLiteral("<ul><li><strong>Title</strong>: </li></ul>");
     QTest::newRow("two authors")
         << QByteArray("<ItemAttributes><Author>A</Author><Author>B</Author></ItemAttributes>")
         << QStringLiteral("<ul><li><strong>Author</strong>: A</li><li><strong>Author</strong>: B</li></ul>");
@@ -159,8 +158,7 @@ void TestItems::trackList()
     QCOMPARE(RenderTrackList(tracks, kStore),
              QStringLiteral("<p><strong>Listen to Samples</strong><br><br>Disk 1<br>") + link("B0X", "1", "1", "One") +
                  link("B0X", "1", "12", "Twelve & more") + QStringLiteral("<br>Disk 2<br>") +
-                 link("B0X", "2", "1", "Encore") + link("B0X", "2", "2", "") +
-                 QStringLiteral("<br>Disk 3<br></p>"));
+                 link("B0X", "2", "1", "Encore") + link("B0X", "2", "2", "") + QStringLiteral("<br>Disk 3<br></p>"));
     // Each disc's block holds that disc's links only.
     QCOMPARE(RenderDiscTracks(tracks.lastChildElement().previousSiblingElement(), QStringLiteral("7"), kStore),
              link("B0X", "7", "1", "Encore") + link("B0X", "7", "2", ""));
@@ -208,9 +206,10 @@ void TestItems::itemFromAReply()
     QCOMPARE(book.ImageURL, QStringLiteral("http://images.amazon.com/images/P/0000000101.01._SCMZZZZZZZ_.jpg"));
     QVERIFY(book.ProductDetails.startsWith(QLatin1String("<ul><li><strong>Author</strong>: Ada Example</li>")));
     QVERIFY(book.ProductDetails.contains(QLatin1String("<li><strong>ListPrice</strong>: $39.95</li>")));
-    QVERIFY(book.ProductDetails.endsWith(QLatin1String("<li><strong>Title</strong>: Learning Sample Programming</li></ul>")));
-    QVERIFY(book.Offers.startsWith(QLatin1String(
-        "<strong>LowestNewPrice</strong>: <font color=\"cc0000\"><strong>$26.37</strong></font><br>")));
+    QVERIFY(book.ProductDetails.endsWith(
+        QLatin1String("<li><strong>Title</strong>: Learning Sample Programming</li></ul>")));
+    QVERIFY(book.Offers.startsWith(
+        QLatin1String("<strong>LowestNewPrice</strong>: <font color=\"cc0000\"><strong>$26.37</strong></font><br>")));
     QCOMPARE(book.ReviewOffers,
              QStringLiteral("<strong>EditorialReview</strong><ul><li><strong>Source</strong>: Product Description</li>"
                             "<li><strong>Content</strong>: A <i>practical</i> introduction.</li></ul><br>"));
@@ -234,12 +233,11 @@ void TestItems::byLine_data()
     QTest::addColumn<QByteArray>("attributes");
     QTest::addColumn<QString>("byLine");
     QTest::newRow("Author beats Studio") << QByteArray("<Studio>S</Studio><Author>A</Author>") << QStringLiteral("A");
-    QTest::newRow("an empty Creator does not count")
-        << QByteArray("<Actor>X</Actor><Creator/>") << QStringLiteral("X");
+    QTest::newRow("an empty Creator does not count") << QByteArray("<Actor>X</Actor><Creator/>") << QStringLiteral("X");
     QTest::newRow("the order of the names, not of the reply")
         << QByteArray("<Director>D</Director><Artist>R</Artist><Actor>X</Actor>") << QStringLiteral("D");
-    QTest::newRow("the first Author counts") << QByteArray("<Author>A1</Author><Author>A2</Author>")
-                                              << QStringLiteral("A1");
+    QTest::newRow("the first Author counts")
+        << QByteArray("<Author>A1</Author><Author>A2</Author>") << QStringLiteral("A1");
     QTest::newRow("none") << QByteArray("<Composer>C</Composer>") << QString();
 }
 
@@ -319,8 +317,7 @@ void TestItems::lookupsCompleteTheItem()
              QStringLiteral("<ul><li><strong>Author</strong>: A</li><li><strong>ListPrice</strong>: </li>"
                             "<li><strong>Title</strong>: </li></ul>"));
     // The lowest new price looked up for the price slot is not an offer.
-    const TAlertNodeData noNewOffer =
-        read("<Item><OfferSummary><TotalNew>0</TotalNew></OfferSummary></Item>");
+    const TAlertNodeData noNewOffer = read("<Item><OfferSummary><TotalNew>0</TotalNew></OfferSummary></Item>");
     QCOMPARE(noNewOffer.Offers, QStringLiteral("<strong>TotalNew</strong>: <font color=\"cc0000\">0</font><br>"));
     QCOMPARE(noNewOffer.Price, QString());
     // A review without Content gets the Content that the review slot looked up.

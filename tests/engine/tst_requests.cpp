@@ -43,13 +43,12 @@ void TestRequests::locales_data()
     QTest::newRow("U.K.") << QByteArray("U.K.") << QByteArray("ws.uk.test") << QByteArray("taguk-21");
     QTest::newRow("Germany") << QByteArray("Germany") << QByteArray("ws.de.test") << QByteArray("tagde-21");
     QTest::newRow("France") << QByteArray("France") << QByteArray("ws.fr.test") << QByteArray("tagfr-21");
-    QTest::newRow("Japan: own host, default tag") << QByteArray("Japan") << QByteArray("ws.jp.test")
-                                                  << QByteArray("tag-20");
+    QTest::newRow("Japan: own host, default tag")
+        << QByteArray("Japan") << QByteArray("ws.jp.test") << QByteArray("tag-20");
     QTest::newRow("China") << QByteArray("China") << QByteArray("ws.us.test") << QByteArray("tag-20");
     QTest::newRow("U.S.A.") << QByteArray("U.S.A.") << QByteArray("ws.us.test") << QByteArray("tag-20");
     QTest::newRow("U.S.A") << QByteArray("U.S.A") << QByteArray("ws.us.test") << QByteArray("tag-20");
-    QTest::newRow("canada is not Canada") << QByteArray("canada") << QByteArray("ws.us.test")
-                                          << QByteArray("tag-20");
+    QTest::newRow("canada is not Canada") << QByteArray("canada") << QByteArray("ws.us.test") << QByteArray("tag-20");
     QTest::newRow("no trimming") << QByteArray("Canada ") << QByteArray("ws.us.test") << QByteArray("tag-20");
     QTest::newRow("empty") << QByteArray() << QByteArray("ws.us.test") << QByteArray("tag-20");
 }
@@ -91,27 +90,32 @@ void TestRequests::itemSearchUrl_data()
     QTest::addColumn<QByteArray>("keyword");
     QTest::addColumn<QByteArray>("localization");
     QTest::addColumn<QByteArray>("url");
-    const QByteArray tail = "&ResponseGroup=Accessories,EditorialReview,Images,ItemAttributes,ItemIds,Reviews,Medium,Tracks";
+    const QByteArray tail =
+        "&ResponseGroup=Accessories,EditorialReview,Images,ItemAttributes,ItemIds,Reviews,Medium,Tracks";
     QTest::newRow("U.S.A., C++ books")
         << QByteArray("Books") << QByteArray("C++ books") << QByteArray("U.S.A.")
         << "http://ws.us.test/onca/xml?Service=AWSECommerceService&Version=2005-07-26&Operation=ItemSearch"
            "&ContentType=text%2Fxml&SubscriptionId=SEARCHID000000000001&AssociateTag=tag-20"
-           "&Validate=False&XMLEscaping=Single&SearchIndex=Books&Keywords=C%2B%2B+books" + tail;
+           "&Validate=False&XMLEscaping=Single&SearchIndex=Books&Keywords=C%2B%2B+books" +
+               tail;
     QTest::newRow("Germany, rock & roll, encoded item type")
         << QByteArray("Classical_Music") << QByteArray("rock & roll") << QByteArray("Germany")
         << "http://ws.de.test/onca/xml?Service=AWSECommerceService&Version=2005-07-26&Operation=ItemSearch"
            "&ContentType=text%2Fxml&SubscriptionId=SEARCHID000000000001&AssociateTag=tagde-21"
-           "&Validate=False&XMLEscaping=Single&SearchIndex=Classical%5FMusic&Keywords=rock+%26+roll" + tail;
+           "&Validate=False&XMLEscaping=Single&SearchIndex=Classical%5FMusic&Keywords=rock+%26+roll" +
+               tail;
     QTest::newRow("empty keyword")
         << QByteArray("Blended") << QByteArray() << QByteArray("Japan")
         << "http://ws.jp.test/onca/xml?Service=AWSECommerceService&Version=2005-07-26&Operation=ItemSearch"
            "&ContentType=text%2Fxml&SubscriptionId=SEARCHID000000000001&AssociateTag=tag-20"
-           "&Validate=False&XMLEscaping=Single&SearchIndex=Blended&Keywords=" + tail;
+           "&Validate=False&XMLEscaping=Single&SearchIndex=Blended&Keywords=" +
+               tail;
     QTest::newRow("-._ and canada")
         << QByteArray("DVD") << QByteArray("a-b.c_d") << QByteArray("canada")
         << "http://ws.us.test/onca/xml?Service=AWSECommerceService&Version=2005-07-26&Operation=ItemSearch"
            "&ContentType=text%2Fxml&SubscriptionId=SEARCHID000000000001&AssociateTag=tag-20"
-           "&Validate=False&XMLEscaping=Single&SearchIndex=DVD&Keywords=a%2Db%2Ec%5Fd" + tail;
+           "&Validate=False&XMLEscaping=Single&SearchIndex=DVD&Keywords=a%2Db%2Ec%5Fd" +
+               tail;
 }
 
 void TestRequests::itemSearchUrl()
@@ -128,11 +132,16 @@ void TestRequests::categoryUrls_data()
     QTest::addColumn<QString>("itemType");
     QTest::addColumn<QString>("group");
     QTest::addColumn<QByteArray>("tail");
-    QTest::newRow("Books, Top Sellers") << QStringLiteral("Books") << QStringLiteral("Top Sellers") << QByteArray("&BrowseNodeId=283155&ResponseGroup=TopSellers");
-    QTest::newRow("DVD, New Releases") << QStringLiteral("DVD") << QStringLiteral("New Releases") << QByteArray("&BrowseNodeId=130&ResponseGroup=NewReleases");
-    QTest::newRow("Music, Top Sellers") << QStringLiteral("Music") << QStringLiteral("Top Sellers") << QByteArray("&BrowseNodeId=5174&ResponseGroup=TopSellers");
-    QTest::newRow("unknown item type") << QStringLiteral("Toys") << QStringLiteral("Top Sellers") << QByteArray("&BrowseNodeId=&ResponseGroup=TopSellers");
-    QTest::newRow("case matters") << QStringLiteral("books") << QStringLiteral("top sellers") << QByteArray("&BrowseNodeId=&ResponseGroup=");
+    QTest::newRow("Books, Top Sellers") << QStringLiteral("Books") << QStringLiteral("Top Sellers")
+                                        << QByteArray("&BrowseNodeId=283155&ResponseGroup=TopSellers");
+    QTest::newRow("DVD, New Releases") << QStringLiteral("DVD") << QStringLiteral("New Releases")
+                                       << QByteArray("&BrowseNodeId=130&ResponseGroup=NewReleases");
+    QTest::newRow("Music, Top Sellers") << QStringLiteral("Music") << QStringLiteral("Top Sellers")
+                                        << QByteArray("&BrowseNodeId=5174&ResponseGroup=TopSellers");
+    QTest::newRow("unknown item type") << QStringLiteral("Toys") << QStringLiteral("Top Sellers")
+                                       << QByteArray("&BrowseNodeId=&ResponseGroup=TopSellers");
+    QTest::newRow("case matters") << QStringLiteral("books") << QStringLiteral("top sellers")
+                                  << QByteArray("&BrowseNodeId=&ResponseGroup=");
 }
 
 void TestRequests::categoryUrls()
@@ -142,7 +151,8 @@ void TestRequests::categoryUrls()
     QFETCH(QByteArray, tail);
     QCOMPARE(BrowseNodeLookupUrl(testEndpoints(), "U.S.A", itemType, group),
              "http://ws.us.test/onca/xml?Service=AWSECommerceService&Version=2005-07-26&Operation=BrowseNodeLookup"
-             "&ContentType=text%2Fxml&SubscriptionId=LOOKUPID000000000002&AssociateTag=tag-20" + tail);
+             "&ContentType=text%2Fxml&SubscriptionId=LOOKUPID000000000002&AssociateTag=tag-20" +
+                 tail);
 }
 
 void TestRequests::itemLookupUrl()
@@ -194,8 +204,7 @@ void TestRequests::unreachableServiceIsAnEmptyReply()
     QVERIFY(probe.listen(QHostAddress::LocalHost));
     const QByteArray host = "127.0.0.1:" + QByteArray::number(probe.serverPort());
     probe.close(); // nobody listens there now
-    QCOMPARE(FetchServiceReply(ItemSearchUrl(Endpoints::loopback(host, host), "Books", "x", "U.S.A.")),
-             QByteArray());
+    QCOMPARE(FetchServiceReply(ItemSearchUrl(Endpoints::loopback(host, host), "Books", "x", "U.S.A.")), QByteArray());
     QCOMPARE(FetchServiceReply("not a url"), QByteArray());
 }
 

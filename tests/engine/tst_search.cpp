@@ -27,7 +27,8 @@ QByteArray searchReply(const QByteArray& items)
 {
     return "<ItemSearchResponse xmlns=\"http://webservices.amazon.com/AWSECommerceService/2005-07-26\">"
            "<OperationRequest><RequestId>1</RequestId></OperationRequest><Items><Request><IsValid>True</IsValid>"
-           "</Request>" + items + "</Items></ItemSearchResponse>";
+           "</Request>" +
+           items + "</Items></ItemSearchResponse>";
 }
 
 QByteArray item(const char* asin, const char* title)
@@ -106,8 +107,8 @@ private:
     }
     AlertNode* alertNode(const char* itemType, const char* keyword, const char* localization)
     {
-        return m_session->findAlertNode({QString::fromLatin1(itemType), QString::fromLatin1(keyword),
-                                         QString::fromLatin1(localization)});
+        return m_session->findAlertNode(
+            {QString::fromLatin1(itemType), QString::fromLatin1(keyword), QString::fromLatin1(localization)});
     }
 
     std::unique_ptr<AlertTree> m_tree;
@@ -178,8 +179,7 @@ void TestSearch::firstSearchBuildsTheAlert()
     QCOMPARE(m_newTitles.size(), 2);
     QCOMPARE(m_newTitles.first(), QByteArray("Learning Sample Programming"));
     QCOMPARE(m_newTitles.last(), platform::CodePage::fromUnicode(alert->child(0)->data.Title));
-    QCOMPARE(m_session->latestAlertIndex(),
-             (QList<QByteArray>{"B000000202", "0000000101", "OLD1", "OLD2"}));
+    QCOMPARE(m_session->latestAlertIndex(), (QList<QByteArray>{"B000000202", "0000000101", "OLD1", "OLD2"}));
 }
 
 void TestSearch::laterAlertsShareTheGroup()
@@ -317,8 +317,7 @@ void TestSearch::faultInAnItemKeepsWhatWasMerged()
 {
     const QByteArray broken = "<Item><ASIN>A2</ASIN><DetailPageURL>u</DetailPageURL><ItemAttributes><Title>T</Title>"
                               "</ItemAttributes><Tracks><Disc><Track Number=\"1\">x</Track></Disc></Tracks></Item>";
-    QVERIFY_THROWS_EXCEPTION(platform::XmlError,
-                             search(searchReply(item("A1", "One") + broken + item("A3", "Three"))));
+    QVERIFY_THROWS_EXCEPTION(platform::XmlError, search(searchReply(item("A1", "One") + broken + item("A3", "Three"))));
     AlertNode* alert = alertNode("Books", "sample", "U.S.A.");
     QCOMPARE(asins(alert), (QStringList{QStringLiteral("A2"), QStringLiteral("A1")}));
     // The broken product keeps what was read before the fault and is not counted.
@@ -365,7 +364,8 @@ void TestSearch::deletedAlertIsNotRecreated()
 void TestSearch::searchOverHttp()
 {
     FakeWebService service;
-    service.setSearchReply("C++ & more", FakeWebService::Reply::fixture(QStringLiteral("replies/ItemSearch-ten-items.xml")));
+    service.setSearchReply("C++ & more",
+                           FakeWebService::Reply::fixture(QStringLiteral("replies/ItemSearch-ten-items.xml")));
     service.setSearchReply("busy", FakeWebService::Reply::error(503, FakeWebService::emptyReply("ItemSearch")));
     FetchSession session(Endpoints::loopback(service.hostAndPort(), service.hostAndPort()), *m_tree, m_newTitles);
 
@@ -386,7 +386,8 @@ void TestSearch::searchOverHttp()
 void TestSearch::searchOnAWorker()
 {
     FakeWebService service;
-    service.setDefaultReply(FakeWebService::Reply::fixture(QStringLiteral("replies/ItemSearch-ten-items.xml")).delayed(50));
+    service.setDefaultReply(
+        FakeWebService::Reply::fixture(QStringLiteral("replies/ItemSearch-ten-items.xml")).delayed(50));
     FetchSession session(Endpoints::loopback(service.hostAndPort(), service.hostAndPort()), *m_tree, m_newTitles);
 
     bool failed = false;

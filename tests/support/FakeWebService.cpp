@@ -98,8 +98,9 @@ void FakeWebService::addReply(Match match, const Reply& reply)
 
 void FakeWebService::setSearchReply(const QByteArray& keywords, const Reply& reply)
 {
-    addReply([keywords](const Query& q) { return q.value("Operation") == "ItemSearch" && q.value("Keywords") == keywords; },
-             reply);
+    addReply(
+        [keywords](const Query& q) { return q.value("Operation") == "ItemSearch" && q.value("Keywords") == keywords; },
+        reply);
 }
 
 void FakeWebService::setBrowseNodeReply(const QByteArray& browseNodeId, const QByteArray& responseGroup,

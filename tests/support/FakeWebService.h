@@ -28,7 +28,7 @@ public:
     struct Reply {
         int status = 200;
         QByteArray body;
-        int delayMs = 0;       // wait this long before answering
+        int delayMs = 0;        // wait this long before answering
         bool truncated = false; // announce the whole body, send half, close
 
         static Reply xml(const QByteArray& body);
