@@ -31,6 +31,12 @@ struct Target {
 
 std::optional<Target> parseTarget(const QByteArray& url)
 {
+    // A control byte would end the request line early: text from a reply
+    // (an ASIN, a link) must never add lines of its own to a request.
+    for (const char c : url) {
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F)
+            return std::nullopt;
+    }
     Target t;
     qsizetype rest;
     if (url.startsWith("http://") || url.startsWith("HTTP://")) {

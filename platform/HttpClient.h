@@ -14,7 +14,8 @@ namespace platform {
 
 // A blocking HTTP/1.1 GET, usable on any thread. The calling thread runs its
 // own event loop while it waits, so on the main thread the window stays
-// alive. The URL goes on the wire byte for byte as the caller built it.
+// alive. The URL goes on the wire byte for byte as the caller built it;
+// one holding a control byte (CR, LF, NUL ...) fails without being sent.
 // Any failure throws HttpError: no connection, an HTTP error status, a
 // time-out, a body that broke off, or a worker asked to stop. Cookies that
 // the server sets are kept in memory for the life of the client and sent

@@ -30,6 +30,7 @@ private Q_SLOTS:
     void failures_data();
     void failures();
     void refusedConnectionFails();
+    void controlBytesNeverReachTheWire();
     void inactivityTimesOut();
     void cookiesStayWithTheirClient();
     void followsRedirects();
@@ -152,6 +153,16 @@ void TestHttp::refusedConnectionFails()
     HttpClient client;
     QVERIFY_THROWS_EXCEPTION(HttpError, client.get("http://127.0.0.1:" + QByteArray::number(port) + "/"));
     QVERIFY_THROWS_EXCEPTION(HttpError, client.get("not a url"));
+}
+
+void TestHttp::controlBytesNeverReachTheWire()
+{
+    m_server.clearRequests();
+    HttpClient client;
+    QVERIFY_THROWS_EXCEPTION(HttpError, client.get(m_server.url("/onca/xml?ItemId=1\r\nX-Injected: yes")));
+    QVERIFY_THROWS_EXCEPTION(HttpError, client.get(m_server.url("/onca/xml?ItemId=1\n")));
+    QVERIFY_THROWS_EXCEPTION(HttpError, client.get(m_server.url(QByteArray("/onca/xml?ItemId=1\0x", 20))));
+    QVERIFY(m_server.targets().isEmpty());
 }
 
 void TestHttp::inactivityTimesOut()

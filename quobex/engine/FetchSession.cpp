@@ -1,0 +1,129 @@
+#include "quobex/engine/FetchSession.h"
+
+#include "quobex/engine/ItemReader.h"
+#include "quobex/engine/RequestUrls.h"
+#include "quobex/engine/ServiceFetch.h"
+
+#include "platform/CodePage.h"
+#include "platform/Synchronize.h"
+
+namespace quobex {
+
+namespace {
+
+// The record of a group or alert node that a keyword search creates.
+void initAlertRecord(TAlertNodeData& data, const QString& keyword, const QString& localization, const QString& itemType)
+{
+    data.Keyword = keyword;
+    data.Localization = localization;
+    data.ItemType = itemType;
+    data.IsNew = kFalse;
+    data.IsRead = kFalse;
+    data.Reserved = -1;
+}
+
+} // namespace
+
+FetchSession::FetchSession(Endpoints endpoints, AlertTree& tree, QList<QByteArray>& newTitles)
+    : m_endpoints(std::move(endpoints)), m_tree(tree), m_newTitles(newTitles), m_fetcher(FetchServiceReply)
+{
+}
+
+void FetchSession::loadReply(platform::XmlDocument& document, const QByteArray& url) const
+{
+    document.load(m_fetcher(url));
+}
+
+AlertNode* FetchSession::findAlertNode(const AlertKey& key) const
+{
+    AlertNode* group = m_tree.FindGroup(key.group);
+    return group ? m_tree.FindAlert(group, key.keyword, key.localization) : nullptr;
+}
+
+void FetchSession::announceNewItem(AlertNode* alert, const AlertNode* item)
+{
+    ++alert->data.UnreadCount;
+    ++alert->data.NewCount;
+    m_tree.Invalidate(alert);
+    AlertNode* group = alert->parent();
+    ++group->data.UnreadCount;
+    ++group->data.NewCount;
+    m_tree.Invalidate(group);
+    m_newTitles.append(platform::CodePage::fromUnicode(item->data.Title));
+    m_latestAlertIndex.prepend(platform::CodePage::fromUnicode(item->data.ASIN));
+}
+
+void FetchSession::prepareAlertNode(const SearchInputs& in)
+{
+    AlertNode* group = m_tree.FindGroup(in.itemType);
+    if (!group) {
+        group = m_tree.AddChild(m_tree.root());
+        initAlertRecord(group->data, in.key.keyword, in.key.localization, in.itemType);
+        m_tree.Invalidate(group);
+    }
+    AlertNode* alert = m_tree.FindAlert(group, in.key.keyword, in.key.localization);
+    if (!alert) {
+        alert = m_tree.AddChild(group);
+        initAlertRecord(alert->data, in.key.keyword, in.key.localization, in.itemType);
+        m_tree.Invalidate(alert);
+    }
+    alert->data.NewCount = 0;
+    m_tree.Invalidate(alert);
+}
+
+bool FetchSession::mergeItem(const SearchInputs& in, const QDomElement& item)
+{
+    AlertNode* alert = findAlertNode(in.key);
+    if (!alert)
+        return false;
+    const QString asin = platform::Xml::text(platform::Xml::child(item, QStringLiteral("ASIN")));
+    if (AlertNode* known = m_tree.FindItem(alert, asin)) {
+        known->data.IsNew = kFalse;
+        m_tree.Invalidate(known);
+        return true;
+    }
+    AlertNode* added = m_tree.InsertFirstChild(alert);
+    try {
+        ReadItemElement(item, added->data, m_endpoints);
+    } catch (...) {
+        // The node stays with what was read before the fault.
+        m_tree.Invalidate(added);
+        throw;
+    }
+    added->data.Keyword = in.key.keyword;
+    added->data.Localization = in.key.localization;
+    added->data.ItemType = in.itemType;
+    added->data.IsNew = kTrue;
+    added->data.IsRead = kFalse;
+    m_tree.Invalidate(added);
+    announceNewItem(alert, added);
+    return true;
+}
+
+void FetchSession::SearchKeywordAlert(const QByteArray& itemType, const QByteArray& keyword,
+                                      const QByteArray& localization)
+{
+    SearchInputs in;
+    in.itemType = platform::CodePage::toUnicode(itemType);
+    in.key = {in.itemType, platform::CodePage::toUnicode(keyword), platform::CodePage::toUnicode(localization)};
+
+    platform::Synchronize([&] { prepareAlertNode(in); });
+
+    loadReply(m_document, ItemSearchUrl(m_endpoints, itemType, keyword, localization));
+
+    const QDomElement items = platform::Xml::child(m_document.documentElement(), QStringLiteral("Items"));
+    if (!items.hasChildNodes())
+        return;
+    // The first child is the service's echo of the request and is never
+    // looked at, whatever it is.
+    for (QDomNode n = items.firstChild().nextSibling(); !n.isNull(); n = n.nextSibling()) {
+        if (!n.isElement() || n.nodeName() != QLatin1String("Item"))
+            continue;
+        bool alertExists = true;
+        platform::Synchronize([&] { alertExists = mergeItem(in, n.toElement()); });
+        if (!alertExists)
+            return;
+    }
+}
+
+} // namespace quobex

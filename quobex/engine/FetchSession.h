@@ -1,0 +1,108 @@
+#pragma once
+
+#include "quobex/config/Endpoints.h"
+#include "quobex/model/AlertTree.h"
+
+#include "platform/XmlDocument.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+
+#include <functional>
+
+namespace quobex {
+
+// Names an alert node across hand-overs, since the user may delete nodes
+// between them: the ItemType of its group node, then its own Keyword and
+// Localization.
+struct AlertKey {
+    QString group;
+    QString keyword;
+    QString localization;
+};
+
+// The work of one fetch cycle against the web service. It runs on the fetch
+// worker (or inline, on the main thread): requests and XML parsing happen
+// on the calling thread, while every read or change of the alert tree and
+// of the new-titles list, which belong to the main thread, happens inside a
+// platform::Synchronize hand-over. Between hand-overs the session keeps
+// keys, never node pointers, so a node the user deleted meanwhile is simply
+// not found again: its merge is dropped and the node is not re-created.
+//
+// Errors: a reply that does not parse, the text of an element that holds
+// elements and a disc or track without a number throw platform::XmlError out
+// of the operation; what was merged before stays. A worker asked to stop
+// gets platform::Interrupted from its next hand-over.
+class FetchSession {
+public:
+    // Sends one request and returns its reply; empty on failure.
+    using Fetcher = std::function<QByteArray(const QByteArray& url)>;
+
+    // `tree` and `newTitles` are the main thread's and must outlive the
+    // session.
+    FetchSession(Endpoints endpoints, AlertTree& tree, QList<QByteArray>& newTitles);
+    FetchSession(const FetchSession&) = delete;
+    FetchSession& operator=(const FetchSession&) = delete;
+
+    const Endpoints& endpoints() const { return m_endpoints; }
+
+    // How requests are sent; FetchServiceReply unless replaced.
+    void setFetcher(Fetcher fetcher) { m_fetcher = std::move(fetcher); }
+
+    // The session's own latest-alert index: ASINs of the items it added,
+    // newest first, in front of what it was given. Not shared with the
+    // main thread.
+    QList<QByteArray>& latestAlertIndex() { return m_latestAlertIndex; }
+
+    // The document that search replies are parsed into; each load replaces
+    // its content. A caller that must keep one reply while it loads another
+    // passes a document of its own to loadReply.
+    platform::XmlDocument& document() { return m_document; }
+
+    // Searches one keyword alert (single-byte item type, keyword and
+    // localization, as the alert lists hold them) and merges its products:
+    // find or create the group and alert nodes, reset the alert's new
+    // count, then insert every product the alert node does not hold as a
+    // new, unread item at its top; a product it holds is only marked not
+    // new. New titles are appended to the new-titles list, new ASINs put at
+    // the front of the latest-alert index.
+    void SearchKeywordAlert(const QByteArray& itemType, const QByteArray& keyword, const QByteArray& localization);
+
+    // Sends a request and parses its reply into `document`. Throws
+    // platform::XmlError when the reply does not parse, which includes the
+    // empty reply of a failed request.
+    void loadReply(platform::XmlDocument& document, const QByteArray& url) const;
+
+    // Only inside a hand-over: the alert node of `key`, or none when the
+    // group or the alert node does not exist (any more).
+    AlertNode* findAlertNode(const AlertKey& key) const;
+
+    // Only inside a hand-over: counts the new `item` below `alert` (new and
+    // unread counts of the alert and its group node grow by one, both are
+    // repainted) and announces it: its title goes to the end of the
+    // new-titles list and its ASIN to the front of the latest-alert index,
+    // both as single-byte text. The index is the session's own; touching it
+    // in a hand-over is safe because the session's thread waits meanwhile.
+    void announceNewItem(AlertNode* alert, const AlertNode* item);
+
+private:
+    struct SearchInputs {
+        AlertKey key;
+        QString itemType;
+    };
+
+    // Steps inside one hand-over each.
+    void prepareAlertNode(const SearchInputs& inputs);
+    // False when the alert node is gone.
+    bool mergeItem(const SearchInputs& inputs, const QDomElement& item);
+
+    Endpoints m_endpoints;
+    AlertTree& m_tree;
+    QList<QByteArray>& m_newTitles;
+    QList<QByteArray> m_latestAlertIndex;
+    platform::XmlDocument m_document;
+    Fetcher m_fetcher;
+};
+
+} // namespace quobex

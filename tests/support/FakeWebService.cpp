@@ -1,0 +1,220 @@
+#include "tests/support/FakeWebService.h"
+
+#include "tests/support/Fixtures.h"
+
+#include <chrono>
+
+namespace testsupport {
+
+namespace {
+
+int hexValue(char c)
+{
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    return -1;
+}
+
+QByteArray decode(const QByteArray& value)
+{
+    QByteArray out;
+    for (qsizetype i = 0; i < value.size(); ++i) {
+        const char c = value[i];
+        if (c == '+') {
+            out.append(' ');
+        } else if (c == '%' && i + 2 < value.size() && hexValue(value[i + 1]) >= 0 && hexValue(value[i + 2]) >= 0) {
+            out.append(char(hexValue(value[i + 1]) * 16 + hexValue(value[i + 2])));
+            i += 2;
+        } else {
+            out.append(c);
+        }
+    }
+    return out;
+}
+
+} // namespace
+
+FakeWebService::Reply FakeWebService::Reply::xml(const QByteArray& body)
+{
+    Reply r;
+    r.body = body;
+    return r;
+}
+
+FakeWebService::Reply FakeWebService::Reply::fixture(const QString& name)
+{
+    return xml(testsupport::fixture(name));
+}
+
+FakeWebService::Reply FakeWebService::Reply::error(int status, const QByteArray& body)
+{
+    Reply r;
+    r.status = status;
+    r.body = body;
+    return r;
+}
+
+FakeWebService::Reply FakeWebService::Reply::delayed(int ms) const
+{
+    Reply r = *this;
+    r.delayMs = ms;
+    return r;
+}
+
+FakeWebService::Reply FakeWebService::Reply::cutOff() const
+{
+    Reply r = *this;
+    r.truncated = true;
+    return r;
+}
+
+FakeWebService::FakeWebService()
+{
+    m_server.server().Get("/onca/xml", [this](const httplib::Request& request, httplib::Response& response) {
+        answer(request, response);
+    });
+    m_server.start();
+}
+
+FakeWebService::~FakeWebService()
+{
+    {
+        std::lock_guard lock(m_mutex);
+        m_stopping = true;
+    }
+    m_wake.notify_all();
+    m_server.stop();
+}
+
+void FakeWebService::addReply(Match match, const Reply& reply)
+{
+    std::lock_guard lock(m_mutex);
+    m_rules.prepend({std::move(match), reply});
+}
+
+void FakeWebService::setSearchReply(const QByteArray& keywords, const Reply& reply)
+{
+    addReply(
+        [keywords](const Query& q) { return q.value("Operation") == "ItemSearch" && q.value("Keywords") == keywords; },
+        reply);
+}
+
+void FakeWebService::setBrowseNodeReply(const QByteArray& browseNodeId, const QByteArray& responseGroup,
+                                        const Reply& reply)
+{
+    addReply(
+        [browseNodeId, responseGroup](const Query& q) {
+            return q.value("Operation") == "BrowseNodeLookup" && q.value("BrowseNodeId") == browseNodeId &&
+                   q.value("ResponseGroup") == responseGroup;
+        },
+        reply);
+}
+
+void FakeWebService::setLookupReply(const QByteArray& itemId, const Reply& reply)
+{
+    addReply([itemId](const Query& q) { return q.value("Operation") == "ItemLookup" && q.value("ItemId") == itemId; },
+             reply);
+}
+
+void FakeWebService::setDefaultReply(const QByteArray& operation, const Reply& reply)
+{
+    std::lock_guard lock(m_mutex);
+    m_defaults.insert(operation, reply);
+}
+
+void FakeWebService::setDefaultReply(const Reply& reply)
+{
+    std::lock_guard lock(m_mutex);
+    m_default = reply;
+}
+
+void FakeWebService::clearReplies()
+{
+    std::lock_guard lock(m_mutex);
+    m_rules.clear();
+    m_defaults.clear();
+    m_default.reset();
+}
+
+QList<QByteArray> FakeWebService::targetsOf(const QByteArray& operation) const
+{
+    QList<QByteArray> out;
+    for (const QByteArray& target : targets()) {
+        if (parseQuery(target).value("Operation") == operation)
+            out.append(target);
+    }
+    return out;
+}
+
+FakeWebService::Query FakeWebService::parseQuery(const QByteArray& target)
+{
+    Query query;
+    const qsizetype mark = target.indexOf('?');
+    if (mark < 0)
+        return query;
+    for (const QByteArray& pair : target.mid(mark + 1).split('&')) {
+        const qsizetype equals = pair.indexOf('=');
+        const QByteArray name = decode(equals < 0 ? pair : pair.left(equals));
+        if (!name.isEmpty() && !query.contains(name))
+            query.insert(name, equals < 0 ? QByteArray() : decode(pair.mid(equals + 1)));
+    }
+    return query;
+}
+
+QByteArray FakeWebService::emptyReply(const QByteArray& operation)
+{
+    const QByteArray root = operation + "Response";
+    const QByteArray list = operation == "BrowseNodeLookup"
+                                ? QByteArray("<BrowseNodes><Request><IsValid>True</IsValid></Request>"
+                                             "<BrowseNode><BrowseNodeId>0</BrowseNodeId></BrowseNode></BrowseNodes>")
+                                : QByteArray("<Items><Request><IsValid>True</IsValid></Request>"
+                                             "<TotalResults>0</TotalResults><TotalPages>0</TotalPages></Items>");
+    return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<" + root +
+           " xmlns=\"http://webservices.amazon.com/AWSECommerceService/2005-07-26\">"
+           "<OperationRequest><RequestId>0RQEmpty</RequestId></OperationRequest>" +
+           list + "</" + root + ">\n";
+}
+
+FakeWebService::Reply FakeWebService::replyFor(const QByteArray& target) const
+{
+    const Query query = parseQuery(target);
+    std::lock_guard lock(m_mutex);
+    for (const auto& [match, reply] : m_rules) {
+        if (match(query))
+            return reply;
+    }
+    if (auto it = m_defaults.constFind(query.value("Operation")); it != m_defaults.constEnd())
+        return *it;
+    if (m_default)
+        return *m_default;
+    return Reply::error(404, "no reply arranged for " + target);
+}
+
+void FakeWebService::answer(const httplib::Request& request, httplib::Response& response)
+{
+    const Reply reply = replyFor(QByteArray::fromStdString(request.target));
+    if (reply.delayMs > 0) {
+        std::unique_lock lock(m_mutex);
+        m_wake.wait_for(lock, std::chrono::milliseconds(reply.delayMs), [this] { return m_stopping; });
+    }
+    response.status = reply.status;
+    if (!reply.truncated) {
+        response.set_content(reply.body.toStdString(), "text/xml");
+        return;
+    }
+    const std::string body = reply.body.toStdString();
+    const size_t sent = body.size() / 2;
+    response.set_content_provider(body.size(), "text/xml",
+                                  [body, sent](size_t offset, size_t, httplib::DataSink& sink) {
+                                      if (offset > 0 || sent == 0)
+                                          return false; // the connection breaks off here
+                                      sink.write(body.data(), sent);
+                                      return true;
+                                  });
+}
+
+} // namespace testsupport
