@@ -100,14 +100,31 @@ bool FetchSession::mergeItem(const SearchInputs& in, const QDomElement& item)
     return true;
 }
 
+void FetchSession::UpdateStatus(const QByteArray& text)
+{
+    platform::Synchronize([&] {
+        if (m_status)
+            m_status(text);
+    });
+}
+
 void FetchSession::SearchKeywordAlert(const QByteArray& itemType, const QByteArray& keyword,
-                                      const QByteArray& localization)
+                                      const QByteArray& localization, const DefinitionCheck& stillDefined)
 {
     SearchInputs in;
     in.itemType = platform::CodePage::toUnicode(itemType);
     in.key = {in.itemType, platform::CodePage::toUnicode(keyword), platform::CodePage::toUnicode(localization)};
 
-    platform::Synchronize([&] { prepareAlertNode(in); });
+    bool defined = true;
+    platform::Synchronize([&] {
+        // Checked in the same hand-over that makes the nodes: a deleted alert
+        // must not come back.
+        defined = !stillDefined || stillDefined();
+        if (defined)
+            prepareAlertNode(in);
+    });
+    if (!defined)
+        return;
 
     loadReply(m_document, ItemSearchUrl(m_endpoints, itemType, keyword, localization));
 

@@ -38,6 +38,10 @@ class FetchSession {
 public:
     // Sends one request and returns its reply; empty on failure.
     using Fetcher = std::function<QByteArray(const QByteArray& url)>;
+    // Shows a progress text; runs inside a hand-over.
+    using StatusHandler = std::function<void(const QByteArray& text)>;
+    // Whether an alert is still defined; runs inside a hand-over.
+    using DefinitionCheck = std::function<bool()>;
 
     // `tree` and `newTitles` are the main thread's and must outlive the
     // session.
@@ -49,6 +53,10 @@ public:
 
     // How requests are sent; FetchServiceReply unless replaced.
     void setFetcher(Fetcher fetcher) { m_fetcher = std::move(fetcher); }
+    // Where progress texts go.
+    void setStatusHandler(StatusHandler handler) { m_status = std::move(handler); }
+    // Hands a progress text to the status handler.
+    void UpdateStatus(const QByteArray& text);
 
     // The session's own latest-alert index: ASINs of the items it added,
     // newest first, in front of what it was given. Not shared with the
@@ -67,7 +75,22 @@ public:
     // new, unread item at its top; a product it holds is only marked not
     // new. New titles are appended to the new-titles list, new ASINs put at
     // the front of the latest-alert index.
-    void SearchKeywordAlert(const QByteArray& itemType, const QByteArray& keyword, const QByteArray& localization);
+    // When `stillDefined` is given and says no as the nodes are about to be
+    // found or made, the alert was deleted meanwhile and nothing happens.
+    void SearchKeywordAlert(const QByteArray& itemType, const QByteArray& keyword, const QByteArray& localization,
+                            const DefinitionCheck& stillDefined = {});
+
+    // The six built-in lists, top sellers then new releases of books, DVDs
+    // and music in the U.S. store, each with its own progress text. Every
+    // product new under its category is looked up in full with one request
+    // before the next entry of the list is merged.
+    void FetchCategories();
+    // Finds or makes a category's group node and resets its new count.
+    void FindCategoryGroup(const QString& groupName);
+    // Finds or makes a category's alert node and resets its new count.
+    AlertKey FindCategoryAlert(const QString& groupName, const QString& itemType, const QString& localization);
+    // Merges the list of the category of `key` into its alert node.
+    void FetchBrowseNode(const AlertKey& key);
 
     // Sends a request and parses its reply into `document`. Throws
     // platform::XmlError when the reply does not parse, which includes the
@@ -92,17 +115,28 @@ private:
         QString itemType;
     };
 
+    enum class EntryMerge { Gone, Known, Added };
+
     // Steps inside one hand-over each.
     void prepareAlertNode(const SearchInputs& inputs);
     // False when the alert node is gone.
     bool mergeItem(const SearchInputs& inputs, const QDomElement& item);
+    EntryMerge mergeListEntry(const AlertKey& key, const QString& asin, const QString& title,
+                              const QString& responseGroup);
+    // Fills the new product's record from the lookup reply, then counts and
+    // announces it. False when the alert node is gone.
+    bool completeLookedUpItem(const AlertKey& key, const QString& asin);
 
     Endpoints m_endpoints;
     AlertTree& m_tree;
     QList<QByteArray>& m_newTitles;
     QList<QByteArray> m_latestAlertIndex;
     platform::XmlDocument m_document;
+    // Item lookups of a category list load here, so the list reply in
+    // m_document stays as it was parsed while its walk goes on.
+    platform::XmlDocument m_lookupDocument;
     Fetcher m_fetcher;
+    StatusHandler m_status;
 };
 
 } // namespace quobex

@@ -1,6 +1,7 @@
 #include "quobex/shell/MainForm.h"
 
 #include "platform/CodePage.h"
+#include "platform/Wait.h"
 #include "platform/Shell.h"
 #include "platform/TextList.h"
 #include "platform/ui/MessageBoxes.h"
@@ -8,6 +9,7 @@
 #include "platform/ui/WebView.h"
 #include "quobex/config/DataFiles.h"
 #include "quobex/config/Version.h"
+#include "quobex/engine/UpdaterThread.h"
 #include "quobex/settings/Settings.h"
 #include "quobex/shell/DataFolder.h"
 #include "quobex/store/AddAlert.h"
@@ -15,6 +17,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -58,7 +61,11 @@ TfrmMainForm::TfrmMainForm(const Services& services, QWidget* parent)
     FormCreate();
 }
 
-TfrmMainForm::~TfrmMainForm() = default;
+TfrmMainForm::~TfrmMainForm()
+{
+    m_ending = true;
+    abandonFetch();
+}
 
 void TfrmMainForm::setDialogs(TfrmAddAlert* addAlert, TfrmSettings* settings)
 {
@@ -315,6 +322,8 @@ void TfrmMainForm::EndSession()
     if (m_ending)
         return;
     m_ending = true;
+    // A running fetch is given up; what it merged so far is kept and saved.
+    abandonFetch();
     int exitCode = 0;
     try {
         SaveCurrentAlerts();
@@ -335,7 +344,89 @@ void TfrmMainForm::timerStartupTimer()
     timerFetchAmazonTimer();
 }
 
-void TfrmMainForm::timerFetchAmazonTimer() {}
+void TfrmMainForm::timerFetchAmazonTimer()
+{
+    // A request during a fetch waits for its completion, then starts anew.
+    if (!platform::WaitWhile([this] { return Busy; }, 50) || m_ending)
+        return;
+    Busy = true;
+    NewTitles.clear();
+    TUpdaterThread::MainWindowState state;
+    state.tree = &Tree;
+    state.definitions = &Definitions;
+    state.newTitles = &NewTitles;
+    state.keepArticles = [this] { return keepArticles(); };
+    state.showStatus = [this](const QString& text) { setStatusText(text); };
+    auto* thread = new TUpdaterThread(m_services.endpoints, std::move(state), dataFolder());
+    connect(thread, &QThread::finished, this, &TfrmMainForm::FetchCompleted);
+    m_fetchThread = thread;
+    thread->start();
+}
+
+void TfrmMainForm::abandonFetch()
+{
+    if (!m_fetchThread)
+        return;
+    m_fetchThread->requestInterruption();
+    // The worker may be waiting for a hand-over: keep handing over while it
+    // winds down. Events are processed directly, since this also runs after
+    // the message loop has ended.
+    QElapsedTimer clock;
+    clock.start();
+    while (m_fetchThread && !m_fetchThread->isFinished() && clock.elapsed() < 30000) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        QThread::msleep(5);
+    }
+}
+
+int TfrmMainForm::keepArticles() const
+{
+    return m_settings ? m_settings->keepArticles() : 20;
+}
+
+void TfrmMainForm::FetchCompleted()
+{
+    if (m_ending) {
+        // The program is ending: it saves the tree itself.
+        Busy = false;
+        return;
+    }
+    Tree.TrimAndRecount(keepArticles());
+    setStatusText(QStringLiteral("Saving Results..."));
+    bool saved = true;
+    try {
+        SaveCurrentAlerts();
+    } catch (const std::exception& e) {
+        // Reloading the old file would throw away what this fetch found;
+        // the tree stays as it is and the next save tries again.
+        saved = false;
+        m_services.messages->error(this, QString::fromLocal8Bit(e.what()));
+    }
+    if (saved)
+        LoadCurrentAlerts();
+
+    platform::ui::Tray* tray = m_services.tray;
+    if (NewTitles.isEmpty()) {
+        tray->setImageIndex(0);
+    } else {
+        tray->setImageIndex(1);
+        if (m_settings && m_settings->showBaloon()) {
+            QString text;
+            for (const QByteArray& title : NewTitles)
+                text += platform::CodePage::toUnicode(title) + QStringLiteral("\r\n");
+            tray->showBalloon(QStringLiteral("Quobex Alert"), text, kBalloonTimeHintMs);
+        }
+        if (m_settings && m_settings->playSound())
+            tray->beep();
+        if (m_settings && m_settings->showBrowser()) {
+            tray->showApplication();
+            tray->bringToFront();
+        }
+    }
+    RefreshLatestAlerts();
+    setStatusText(QStringLiteral("Ready"));
+    Busy = false;
+}
 
 void TfrmMainForm::timerPingTimer() {}
 

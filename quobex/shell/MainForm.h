@@ -7,6 +7,7 @@
 #include <QByteArray>
 #include <QList>
 #include <QMainWindow>
+#include <QPointer>
 
 class QAction;
 class QGroupBox;
@@ -27,6 +28,7 @@ namespace quobex {
 
 class TfrmAddAlert;
 class TfrmSettings;
+class TUpdaterThread;
 
 // The main window: the alert tree with the latest alerts above it, the
 // details of the selected product, the tray icon with its menu and the
@@ -89,6 +91,7 @@ public:
     static constexpr int kStartupMs = 10000;
     static constexpr int kPingMs = 60000;
     static constexpr int kCheckForUpdatesMs = 3600000;
+    static constexpr int kBalloonTimeHintMs = 100000;
 
 public Q_SLOTS:
     // Tray menu and tray icon
@@ -132,6 +135,13 @@ public:
     void LoadCurrentAlerts();
     void RefreshLatestAlerts();
     void CheckForNewVersion();
+    // The end handler of every fetch: trims and recounts the tree, stores
+    // and reloads it, and tells the user about new products.
+    void FetchCompleted();
+    // The number of items kept per alert and in the latest alerts, as the
+    // settings hold it now.
+    int keepArticles() const;
+    bool isFetching() const { return !m_fetchThread.isNull(); }
 
     // The data folder with its trailing separator.
     QString dataFolder() const;
@@ -150,6 +160,8 @@ private:
     void checkDataFolder(const QString& path);
     void showItemPage(AlertNode* node);
     void processPendingMessages();
+    // Stops a running fetch and waits until its worker has ended.
+    void abandonFetch();
 
     Services m_services;
     TfrmAddAlert* m_addAlert = nullptr;
@@ -157,6 +169,7 @@ private:
     QLabel* m_statusLabel = nullptr;
     bool m_shown = false;
     bool m_ending = false;
+    QPointer<TUpdaterThread> m_fetchThread;
 };
 
 } // namespace quobex

@@ -1,0 +1,119 @@
+#include "quobex/engine/UpdaterThread.h"
+
+#include "platform/CodePage.h"
+#include "platform/Synchronize.h"
+#include "platform/TextList.h"
+#include "quobex/config/DataFiles.h"
+#include "quobex/model/AlertTree.h"
+
+#include <QFileInfo>
+
+#include <exception>
+
+namespace quobex {
+
+TUpdaterThread::TUpdaterThread(const Endpoints& endpoints, MainWindowState state, const QString& dataFolder,
+                               QObject* parent)
+    : QThread(parent),
+      m_state(std::move(state)),
+      m_indexFile(dataFolder + DataFiles::kLatestAlertIndex),
+      m_session(endpoints, *m_state.tree, *m_state.newTitles)
+{
+    connect(this, &QThread::finished, this, &QObject::deleteLater);
+    if (QFileInfo::exists(m_indexFile)) {
+        try {
+            m_session.latestAlertIndex() = platform::TextList::load(m_indexFile);
+        } catch (const std::exception&) {
+            // Unreadable: the fetch starts a new index and writes it at the end.
+        }
+    }
+    m_session.setStatusHandler([this](const QByteArray& text) {
+        if (m_state.showStatus)
+            m_state.showStatus(platform::CodePage::toUnicode(text));
+    });
+}
+
+void TUpdaterThread::run()
+{
+    Execute();
+}
+
+void TUpdaterThread::UpdateStatus()
+{
+    m_session.UpdateStatus(StatusText);
+}
+
+bool TUpdaterThread::readAlert(int index, QByteArray& keyword, QByteArray& itemType, QByteArray& localization)
+{
+    bool present = false;
+    platform::Synchronize([&] {
+        const AlertDefinitions& defs = *m_state.definitions;
+        // Deletes may have shortened the lists since the fetch began.
+        if (index < defs.KeywordList.size() && index < defs.ItemTypeList.size() &&
+            index < defs.LocalizationList.size()) {
+            keyword = defs.KeywordList.at(index);
+            itemType = defs.ItemTypeList.at(index);
+            localization = defs.LocalizationList.at(index);
+            present = true;
+        }
+    });
+    return present;
+}
+
+bool TUpdaterThread::isStillDefined(const QByteArray& keyword, const QByteArray& itemType,
+                                    const QByteArray& localization)
+{
+    const AlertDefinitions& defs = *m_state.definitions;
+    for (qsizetype i = 0; i < defs.count() && i < defs.ItemTypeList.size() && i < defs.LocalizationList.size(); ++i) {
+        if (defs.KeywordList.at(i) == keyword && defs.ItemTypeList.at(i) == itemType &&
+            defs.LocalizationList.at(i) == localization)
+            return true;
+    }
+    return false;
+}
+
+void TUpdaterThread::Execute()
+{
+    try {
+        int alerts = 0;
+        platform::Synchronize([&] {
+            AlertTree& tree = *m_state.tree;
+            for (int g = 0; g < tree.root()->childCount(); ++g) {
+                AlertNode* group = tree.root()->child(g);
+                group->data.NewCount = 0;
+                tree.Invalidate(group);
+            }
+            alerts = int(m_state.definitions->count());
+        });
+
+        // An alert added during the fetch waits for the next one.
+        for (int i = 0; i < alerts; ++i) {
+            QByteArray keyword;
+            QByteArray itemType;
+            QByteArray localization;
+            if (!readAlert(i, keyword, itemType, localization))
+                break;
+            StatusText = "Fetching results for " + keyword + " (" + itemType + ", " + localization + ")";
+            UpdateStatus();
+            m_session.SearchKeywordAlert(itemType, keyword, localization,
+                                         [&] { return isStillDefined(keyword, itemType, localization); });
+        }
+
+        m_session.FetchCategories();
+
+        int keep = 0;
+        platform::Synchronize([&] { keep = m_state.keepArticles ? m_state.keepArticles() : 20; });
+        QList<QByteArray>& index = m_session.latestAlertIndex();
+        if (index.size() > keep)
+            index.resize(keep);
+        platform::TextList::save(m_indexFile, index);
+
+        StatusText = "Ready.";
+        UpdateStatus();
+    } catch (const std::exception&) {
+        // An unusable reply, a worker asked to stop or an index that cannot
+        // be written: the cycle ends here, and nobody is told.
+    }
+}
+
+} // namespace quobex

@@ -1,0 +1,64 @@
+#pragma once
+
+#include "quobex/config/Endpoints.h"
+#include "quobex/engine/FetchSession.h"
+#include "quobex/store/AlertDefinitions.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+#include <QThread>
+
+#include <functional>
+
+namespace quobex {
+
+class AlertTree;
+
+// One fetch: every keyword alert in list order, then the built-in
+// categories, then the latest-alert index trimmed and stored. It runs on a
+// worker of its own and frees itself when it has ended; the main window's
+// end handler runs first. What belongs to the main window (the tree, the
+// alert lists, the new-titles list, the settings, the status bar) is only
+// touched in hand-overs to the main thread.
+class TUpdaterThread : public QThread {
+    Q_OBJECT
+public:
+    // What the fetch reads and changes of the main window's; all of it is
+    // used on the main thread only.
+    struct MainWindowState {
+        AlertTree* tree = nullptr;
+        AlertDefinitions* definitions = nullptr;
+        QList<QByteArray>* newTitles = nullptr;
+        std::function<int()> keepArticles;
+        std::function<void(const QString&)> showStatus;
+    };
+
+    // Runs on the main thread. Loads the latest-alert index of `dataFolder`
+    // (with its trailing separator) if the file exists.
+    TUpdaterThread(const Endpoints& endpoints, MainWindowState state, const QString& dataFolder,
+                   QObject* parent = nullptr);
+
+    // The cycle. A reply that does not parse, or any other error, ends it
+    // where it stands, silently: what was merged stays, the index file keeps
+    // its previous content. Tests may run it inline on the main thread.
+    void Execute();
+    // Hands StatusText to the main window's status bar.
+    void UpdateStatus();
+
+    QByteArray StatusText;
+    FetchSession& session() { return m_session; }
+
+protected:
+    void run() override;
+
+private:
+    bool readAlert(int index, QByteArray& keyword, QByteArray& itemType, QByteArray& localization);
+    bool isStillDefined(const QByteArray& keyword, const QByteArray& itemType, const QByteArray& localization);
+
+    MainWindowState m_state;
+    QString m_indexFile;
+    FetchSession m_session;
+};
+
+} // namespace quobex
