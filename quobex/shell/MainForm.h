@@ -137,6 +137,8 @@ public:
     // The data folder with its trailing separator.
     QString dataFolder() const;
     QByteArray helpPageAddress() const;
+    // The first selected node of the alert tree in pre-order, or none.
+    AlertNode* firstSelectedNode() const;
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -149,6 +151,7 @@ private:
     void FormCreate();
     void FormShow();
     void checkDataFolder(const QString& path);
+    void setUpDetailsView();
     void showItemPage(AlertNode* node);
     void processPendingMessages();
 
