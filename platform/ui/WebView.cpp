@@ -1,21 +1,69 @@
 #include "platform/ui/WebView.h"
 
 #include "platform/CodePage.h"
-#include "platform/Errors.h"
 #include "platform/HttpClient.h"
 
-#include <QCoreApplication>
-#include <QPointer>
+#include <QAbstractTextDocumentLayout>
+#include <QMouseEvent>
+#include <QRegularExpression>
+#include <QStringConverter>
+#include <QTextBlock>
 #include <QThread>
+
+#include <exception>
+#include <optional>
 
 namespace platform::ui {
 
-WebView::WebView(QWidget* parent) : QTextBrowser(parent)
+namespace {
+
+// Stands for a picture that is on its way or that the view will not load:
+// it keeps the document from looking for a local file of that name.
+const QImage& placeholderImage()
+{
+    static const QImage image = [] {
+        QImage transparent(1, 1, QImage::Format_ARGB32);
+        transparent.fill(Qt::transparent);
+        return transparent;
+    }();
+    return image;
+}
+
+bool isWebScheme(const QString& scheme)
+{
+    return scheme.compare(QLatin1String("http"), Qt::CaseInsensitive) == 0 ||
+           scheme.compare(QLatin1String("https"), Qt::CaseInsensitive) == 0;
+}
+
+QString decodePage(const QByteArray& body)
+{
+    // Pages that name no character set, or Latin-1, read in the code page,
+    // which is what browsers do with them too.
+    const std::optional<QStringConverter::Encoding> encoding = QStringConverter::encodingForHtml(body);
+    if (!encoding || *encoding == QStringConverter::Latin1 || *encoding == QStringConverter::System)
+        return CodePage::toUnicode(body);
+    QStringDecoder decoder(*encoding);
+    return decoder.decode(body);
+}
+
+// Old pages write colours as bare hexadecimal ("cc0000"); browsers take
+// them, the rich-text reader wants the "#".
+QString withColourMarks(QString html)
+{
+    static const QRegularExpression bareColour(
+        QStringLiteral("(\\b(?:bg)?color\\s*=\\s*[\"']?)([0-9A-Fa-f]{6})(?=[\"'\\s>])"),
+        QRegularExpression::CaseInsensitiveOption);
+    return html.replace(bareColour, QStringLiteral("\\1#\\2"));
+}
+
+} // namespace
+
+WebView::WebView(QWidget* parent) : QTextBrowser(parent), m_images(kImageCacheBytes)
 {
     setOpenLinks(false);
     setOpenExternalLinks(false);
     setReadOnly(true);
-    connect(this, &QTextBrowser::anchorClicked, this, &WebView::linkActivated);
+    connect(this, &QTextBrowser::anchorClicked, this, &WebView::followLink);
 }
 
 WebView::~WebView()
@@ -28,6 +76,16 @@ WebView::~WebView()
     }
 }
 
+int WebView::pendingImages() const
+{
+    int count = 0;
+    for (auto it = m_imageFetches.cbegin(); it != m_imageFetches.cend(); ++it) {
+        if (m_pageImages.contains(it.key()))
+            ++count;
+    }
+    return count;
+}
+
 void WebView::Navigate(const QByteArray& url)
 {
     m_address = url;
@@ -37,16 +95,60 @@ void WebView::Navigate(const QByteArray& url)
 void WebView::ShowHtml(const QByteArray& html)
 {
     ++m_request; // a fetch still under way is no longer wanted
+    m_loading = false;
     m_address.clear();
-    setHtml(CodePage::toUnicode(html));
+    showPage(CodePage::toUnicode(html), QUrl());
+}
+
+void WebView::showPage(const QString& html, const QUrl& base)
+{
+    m_pageImages.clear();
+    // A fresh document each time: the pictures of earlier pages must not
+    // pile up in it over a long session.
+    document()->clear();
+    document()->setBaseUrl(base);
+    setHtml(withColourMarks(html));
+    // Lay the page out now, so that its pictures are asked for at once even
+    // while the window is hidden.
+    document()->size();
+    stopStaleWorkers();
+}
+
+QThread* WebView::startWorker(std::function<void()> work)
+{
+    QThread* worker = QThread::create(std::move(work));
+    m_workers.append(worker);
+    connect(worker, &QThread::finished, this, [this, worker] {
+        m_workers.removeOne(worker);
+        m_pageWorkers.remove(worker);
+        worker->deleteLater();
+    });
+    worker->start();
+    return worker;
+}
+
+void WebView::stopStaleWorkers()
+{
+    for (auto it = m_pageWorkers.cbegin(); it != m_pageWorkers.cend(); ++it) {
+        if (it.value() != m_request)
+            it.key()->requestInterruption();
+    }
+    for (auto it = m_imageFetches.begin(); it != m_imageFetches.end();) {
+        if (m_pageImages.contains(it.key())) {
+            ++it;
+        } else {
+            it->thread->requestInterruption();
+            it = m_imageFetches.erase(it);
+        }
+    }
 }
 
 void WebView::startFetch(const QByteArray& url)
 {
     const quint64 request = ++m_request;
-    ++m_pending;
-    QPointer<WebView> self(this);
-    QThread* worker = QThread::create([self, request, url] {
+    m_loading = true;
+    stopStaleWorkers();
+    QThread* worker = startWorker([this, request, url] {
         QByteArray body;
         QString error;
         try {
@@ -55,38 +157,125 @@ void WebView::startFetch(const QByteArray& url)
         } catch (const std::exception& e) {
             error = QString::fromLocal8Bit(e.what());
         }
+        // The view waits for its workers before it goes, so it is alive here.
         QMetaObject::invokeMethod(
-            QCoreApplication::instance(),
-            [self, request, body, error] {
-                if (self)
-                    self->finishFetch(request, body, error);
-            },
-            Qt::QueuedConnection);
+            this, [this, request, body, error] { finishFetch(request, body, error); }, Qt::QueuedConnection);
     });
-    m_workers.append(worker);
-    connect(worker, &QThread::finished, this, [this, worker] {
-        m_workers.removeOne(worker);
-        worker->deleteLater();
-    });
-    worker->start();
+    m_pageWorkers.insert(worker, request);
 }
 
 void WebView::finishFetch(quint64 request, const QByteArray& body, const QString& error)
 {
-    --m_pending;
     if (request != m_request)
         return;
+    m_loading = false;
     if (error.isEmpty())
-        setHtml(QString::fromUtf8(body));
+        showPage(decodePage(body), QUrl::fromEncoded(m_address));
     else
-        setHtml(failurePage(m_address, error));
+        showPage(m_fallbackPage.isEmpty() ? failurePage(error) : m_fallbackPage, QUrl());
     Q_EMIT pageLoaded(error.isEmpty());
 }
 
-QString WebView::failurePage(const QByteArray& url, const QString& why) const
+QString WebView::failurePage(const QString& why) const
 {
     return QStringLiteral("<p>The page %1 could not be loaded: %2</p>")
-        .arg(QString::fromLatin1(url).toHtmlEscaped(), why.toHtmlEscaped());
+        .arg(QString::fromLatin1(m_address).toHtmlEscaped(), why.toHtmlEscaped());
+}
+
+QVariant WebView::loadResource(int type, const QUrl& name)
+{
+    // `name` comes resolved against the page's address.
+    const QString scheme = name.scheme().toLower();
+    if (scheme == QLatin1String("qrc") || scheme == QLatin1String("data"))
+        return QTextBrowser::loadResource(type, name); // the program's own pictures, inline pictures
+    if (type != QTextDocument::ImageResource)
+        return QString(); // no style sheets from elsewhere, nothing from local files
+    if (!isWebScheme(scheme))
+        return placeholderImage();
+    const QString url = name.toString(QUrl::FullyEncoded);
+    if (const QImage* cached = m_images.object(url))
+        return *cached;
+    m_pageImages.insert(url);
+    if (!m_imageFetches.contains(url))
+        startImageFetch(url);
+    return placeholderImage();
+}
+
+void WebView::startImageFetch(const QString& url)
+{
+    const quint64 id = ++m_nextImageFetch;
+    QThread* worker = startWorker([this, url, id] {
+        QImage image;
+        try {
+            HttpClient client;
+            image = QImage::fromData(client.get(url.toLatin1()));
+        } catch (const std::exception&) {
+            // The placeholder stays; the next page that shows it tries again.
+        }
+        QMetaObject::invokeMethod(
+            this, [this, url, id, image] { finishImageFetch(url, id, image); }, Qt::QueuedConnection);
+    });
+    m_imageFetches.insert(url, {id, worker});
+}
+
+void WebView::finishImageFetch(const QString& url, quint64 id, const QImage& image)
+{
+    const auto fetch = m_imageFetches.constFind(url);
+    if (fetch != m_imageFetches.cend() && fetch->id == id)
+        m_imageFetches.erase(fetch);
+    if (!image.isNull())
+        m_images.insert(url, new QImage(image), qMax<qsizetype>(1, image.sizeInBytes()));
+    if (!m_pageImages.contains(url))
+        return;
+    if (!image.isNull()) {
+        document()->addResource(QTextDocument::ImageResource, QUrl(url), image);
+        // The picture's size changes the layout, not only the paint.
+        document()->markContentsDirty(0, document()->characterCount());
+        viewport()->update();
+    }
+    Q_EMIT imageLoaded(url, !image.isNull());
+}
+
+void WebView::mouseReleaseEvent(QMouseEvent* event)
+{
+    // The link as the page wrote it: the URL that the click reports comes
+    // normalised (a "%2E" turned into "."), and the maker's pages expect the
+    // query exactly as it was built.
+    m_clickedHref = anchorAt(event->position().toPoint());
+    QTextBrowser::mouseReleaseEvent(event);
+    m_clickedHref.clear();
+}
+
+void WebView::followLink(const QUrl& url)
+{
+    QString href = m_clickedHref;
+    if (href.isEmpty()) {
+        // Activated from the keyboard: the link is the selected anchor.
+        QTextCursor cursor = textCursor();
+        cursor.setPosition(cursor.selectionStart());
+        cursor.movePosition(QTextCursor::NextCharacter);
+        href = cursor.charFormat().anchorHref();
+    }
+    if (href.isEmpty())
+        href = url.toString(QUrl::FullyEncoded);
+    href = href.trimmed();
+    if (href.startsWith(QLatin1Char('#'))) {
+        scrollToAnchor(href.mid(1));
+        return;
+    }
+    const QUrl parsed(href);
+    QString address;
+    if (parsed.isRelative()) {
+        const QUrl base = document()->baseUrl();
+        if (!isWebScheme(base.scheme()))
+            return;
+        address = base.resolved(parsed).toString(QUrl::FullyEncoded);
+    } else if (isWebScheme(parsed.scheme())) {
+        address = href;
+    } else {
+        return; // no other kind of link leaves the view (file:, javascript: ...)
+    }
+    Q_EMIT linkActivated(address);
 }
 
 } // namespace platform::ui

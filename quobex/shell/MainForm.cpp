@@ -1,15 +1,17 @@
 #include "quobex/shell/MainForm.h"
 
 #include "platform/CodePage.h"
-#include "platform/Wait.h"
 #include "platform/Shell.h"
 #include "platform/TextList.h"
+#include "platform/Wait.h"
 #include "platform/ui/MessageBoxes.h"
 #include "platform/ui/Tray.h"
 #include "platform/ui/WebView.h"
 #include "quobex/config/DataFiles.h"
 #include "quobex/config/Version.h"
 #include "quobex/engine/UpdaterThread.h"
+#include "quobex/present/DetailsPage.h"
+#include "quobex/present/OutsideLinks.h"
 #include "quobex/settings/Settings.h"
 #include "quobex/shell/DataFolder.h"
 #include "quobex/store/AddAlert.h"
@@ -18,11 +20,13 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QFileInfo>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
+#include <QLocale>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
@@ -106,6 +110,7 @@ void TfrmMainForm::buildWindow()
     auto* right = new QVBoxLayout(sGroupBox2);
     right->addWidget(wbPicture, 1);
     right->addWidget(btnBuy);
+    setUpDetailsView();
 
     Splitter1 = named(new QSplitter(Qt::Horizontal), "Splitter1");
     Splitter1->addWidget(sGroupBox1);
@@ -501,15 +506,50 @@ void TfrmMainForm::vtvCurrentAlertsChange(AlertNode* node)
     showItemPage(node);
 }
 
-void TfrmMainForm::showItemPage(AlertNode*) {}
+AlertNode* TfrmMainForm::firstSelectedNode() const
+{
+    return Tree.FindFirst([](const AlertNode& node) { return node.selected; });
+}
+
+void TfrmMainForm::setUpDetailsView()
+{
+    QFile help(QStringLiteral(":/quobex/help.html"));
+    if (help.open(QIODevice::ReadOnly))
+        wbPicture->setFallbackPage(QString::fromUtf8(help.readAll()));
+    // Links of a page (the product picture among them) open in the browser,
+    // never inside the view.
+    connect(wbPicture, &platform::ui::WebView::linkActivated, this,
+            [this](const QString& address) { m_services.shell->openInBrowser(address); });
+}
+
+void TfrmMainForm::showItemPage(AlertNode* node)
+{
+    const TAlertNodeData& item = node->data;
+    const QByteArray pictureLink = PictureLink(m_services.endpoints.makerServer, item);
+    wbPicture->ShowHtml(BuildDetailsPage(item, pictureLink, QLocale()));
+}
 
 // ---------------------------------------------------------------------------
 // Outside links
 
-void TfrmMainForm::btnBuyClick() {}
+void TfrmMainForm::btnBuyClick()
+{
+    // The button is only enabled while an item shows, but the selection is
+    // what counts.
+    const AlertNode* node = firstSelectedNode();
+    if (!node || node->data.Title.isEmpty())
+        return;
+    m_services.shell->openInBrowser(QString::fromLatin1(MoreInfoAddress(m_services.endpoints.makerServer, node->data)));
+}
 
-void TfrmMainForm::btnTellFriendClick() {}
+void TfrmMainForm::btnTellFriendClick()
+{
+    m_services.shell->openInBrowser(QString::fromLatin1(TellFriendAddress(m_services.endpoints.makerServer)));
+}
 
-void TfrmMainForm::btnContactClick() {}
+void TfrmMainForm::btnContactClick()
+{
+    m_services.shell->openInBrowser(QString::fromLatin1(ContactAddress(m_services.endpoints.makerServer)));
+}
 
 } // namespace quobex

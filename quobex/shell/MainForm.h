@@ -146,6 +146,8 @@ public:
     // The data folder with its trailing separator.
     QString dataFolder() const;
     QByteArray helpPageAddress() const;
+    // The first selected node of the alert tree in pre-order, or none.
+    AlertNode* firstSelectedNode() const;
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -158,6 +160,7 @@ private:
     void FormCreate();
     void FormShow();
     void checkDataFolder(const QString& path);
+    void setUpDetailsView();
     void showItemPage(AlertNode* node);
     void processPendingMessages();
     // Stops a running fetch and waits until its worker has ended.
