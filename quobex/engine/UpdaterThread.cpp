@@ -43,28 +43,13 @@ void TUpdaterThread::UpdateStatus()
     m_session.UpdateStatus(StatusText);
 }
 
-bool TUpdaterThread::readAlert(int index, QByteArray& keyword, QByteArray& itemType, QByteArray& localization)
-{
-    bool present = false;
-    platform::Synchronize([&] {
-        const AlertDefinitions& defs = *m_state.definitions;
-        // Deletes may have shortened the lists since the fetch began.
-        if (index < defs.KeywordList.size() && index < defs.ItemTypeList.size() &&
-            index < defs.LocalizationList.size()) {
-            keyword = defs.KeywordList.at(index);
-            itemType = defs.ItemTypeList.at(index);
-            localization = defs.LocalizationList.at(index);
-            present = true;
-        }
-    });
-    return present;
-}
-
 bool TUpdaterThread::isStillDefined(const QByteArray& keyword, const QByteArray& itemType,
                                     const QByteArray& localization)
 {
     const AlertDefinitions& defs = *m_state.definitions;
-    for (qsizetype i = 0; i < defs.count() && i < defs.ItemTypeList.size() && i < defs.LocalizationList.size(); ++i) {
+    if (!defs.isConsistent())
+        return false;
+    for (qsizetype i = 0; i < defs.count(); ++i) {
         if (defs.KeywordList.at(i) == keyword && defs.ItemTypeList.at(i) == itemType &&
             defs.LocalizationList.at(i) == localization)
             return true;
@@ -75,7 +60,10 @@ bool TUpdaterThread::isStillDefined(const QByteArray& keyword, const QByteArray&
 void TUpdaterThread::Execute()
 {
     try {
-        int alerts = 0;
+        // The alerts as they stand when the fetch begins: one added meanwhile
+        // waits for the next fetch, one deleted meanwhile is passed over, and
+        // a delete never shifts another alert out of this fetch.
+        AlertDefinitions alerts;
         platform::Synchronize([&] {
             AlertTree& tree = *m_state.tree;
             for (int g = 0; g < tree.root()->childCount(); ++g) {
@@ -83,20 +71,22 @@ void TUpdaterThread::Execute()
                 group->data.NewCount = 0;
                 tree.Invalidate(group);
             }
-            alerts = int(m_state.definitions->count());
+            if (m_state.definitions->isConsistent())
+                alerts = *m_state.definitions;
         });
 
-        // An alert added during the fetch waits for the next one.
-        for (int i = 0; i < alerts; ++i) {
-            QByteArray keyword;
-            QByteArray itemType;
-            QByteArray localization;
-            if (!readAlert(i, keyword, itemType, localization))
-                break;
+        for (qsizetype i = 0; i < alerts.count(); ++i) {
+            const QByteArray& keyword = alerts.KeywordList.at(i);
+            const QByteArray& itemType = alerts.ItemTypeList.at(i);
+            const QByteArray& localization = alerts.LocalizationList.at(i);
+            const auto stillDefined = [&] { return isStillDefined(keyword, itemType, localization); };
+            bool defined = false;
+            platform::Synchronize([&] { defined = stillDefined(); });
+            if (!defined)
+                continue;
             StatusText = "Fetching results for " + keyword + " (" + itemType + ", " + localization + ")";
             UpdateStatus();
-            m_session.SearchKeywordAlert(itemType, keyword, localization,
-                                         [&] { return isStillDefined(keyword, itemType, localization); });
+            m_session.SearchKeywordAlert(itemType, keyword, localization, stillDefined);
         }
 
         m_session.FetchCategories();

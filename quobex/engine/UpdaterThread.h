@@ -53,7 +53,7 @@ protected:
     void run() override;
 
 private:
-    bool readAlert(int index, QByteArray& keyword, QByteArray& itemType, QByteArray& localization);
+    // Only inside a hand-over.
     bool isStillDefined(const QByteArray& keyword, const QByteArray& itemType, const QByteArray& localization);
 
     MainWindowState m_state;
