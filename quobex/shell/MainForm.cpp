@@ -184,6 +184,7 @@ QString TfrmMainForm::statusText() const
 void TfrmMainForm::setStatusText(const QString& text)
 {
     m_statusLabel->setText(text);
+    Q_EMIT statusTextChanged(text);
 }
 
 void TfrmMainForm::requestApplicationEnd(int exitCode)

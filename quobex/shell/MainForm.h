@@ -8,6 +8,7 @@
 #include <QList>
 #include <QMainWindow>
 #include <QPointer>
+#include <QThread>
 
 class QAction;
 class QGroupBox;
@@ -125,6 +126,9 @@ public Q_SLOTS:
     // signal of the system or the end of the desktop session.
     void EndSession();
 
+Q_SIGNALS:
+    void statusTextChanged(const QString& text);
+
 public:
     // The program ends as soon as its message loop runs.
     void requestApplicationEnd(int exitCode);
@@ -141,7 +145,7 @@ public:
     // The number of items kept per alert and in the latest alerts, as the
     // settings hold it now.
     int keepArticles() const;
-    bool isFetching() const { return !m_fetchThread.isNull(); }
+    bool isFetching() const { return m_fetchThread && !m_fetchThread->isFinished(); }
 
     // The data folder with its trailing separator.
     QString dataFolder() const;
@@ -172,7 +176,7 @@ private:
     QLabel* m_statusLabel = nullptr;
     bool m_shown = false;
     bool m_ending = false;
-    QPointer<TUpdaterThread> m_fetchThread;
+    QPointer<QThread> m_fetchThread; // the running fetch's worker
 };
 
 } // namespace quobex

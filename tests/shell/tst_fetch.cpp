@@ -1,0 +1,242 @@
+// Fetches through the real main window against the fake web service: what
+// starts them, how they wait for each other, and what the user is told.
+
+#include "quobex/settings/Settings.h"
+#include "quobex/shell/MainForm.h"
+
+#include "platform/Wait.h"
+#include "tests/support/AppHarness.h"
+#include "tests/support/FakeWebService.h"
+#include "tests/support/Fixtures.h"
+#include "tests/support/ServiceReplies.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QSignalSpy>
+#include <QTest>
+#include <QTimer>
+
+#include <memory>
+
+using quobex::AlertNode;
+using quobex::TfrmMainForm;
+using testsupport::AppHarness;
+using testsupport::FakeWebService;
+using Reply = testsupport::FakeWebService::Reply;
+namespace replies = testsupport::replies;
+
+namespace {
+
+const QStringList kCategoryTexts = {
+    QStringLiteral("Fetching results for Top Sellers (Books, U.S.A)"),
+    QStringLiteral("Fetching results for Top Sellers (DVD, U.S.A)"),
+    QStringLiteral("Fetching results for Top Sellers (Music, U.S.A)"),
+    QStringLiteral("Fetching results for New Releases (Books, U.S.A)"),
+    QStringLiteral("Fetching results for New Releases (DVD, U.S.A)"),
+    QStringLiteral("Fetching results for New Releases (Music, U.S.A)"),
+};
+
+QStringList texts(const QSignalSpy& spy)
+{
+    QStringList out;
+    for (const QList<QVariant>& args : spy)
+        out << args.at(0).toString();
+    return out;
+}
+
+} // namespace
+
+class TestFetch : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void init();
+    void cleanup();
+
+    void fetchTellsTheUser();
+    void fetchThatAddsNothingStaysQuiet();
+    void switchesSuppressTheirSignal_data();
+    void switchesSuppressTheirSignal();
+    void checkNowDuringAFetchWaitsForIt();
+    void failedFirstRequestStillCompletes();
+    void endingDuringAFetchGivesItUp();
+
+private:
+    TfrmMainForm* start();
+    void fetchAndWait();
+
+    std::unique_ptr<FakeWebService> m_service;
+    std::unique_ptr<AppHarness> m_app;
+};
+
+void TestFetch::init()
+{
+    m_service = std::make_unique<FakeWebService>();
+    m_service->setDefaultReply("BrowseNodeLookup", Reply::xml(FakeWebService::emptyReply("BrowseNodeLookup")));
+    m_service->setDefaultReply("ItemSearch", Reply::xml(FakeWebService::emptyReply("ItemSearch")));
+    m_service->setBrowseNodeReply("283155", "TopSellers",
+                                  Reply::xml(replies::browseNode("TopSellers", {{"A1", "Book One"}, {"A2", "Book Two"}})));
+    m_service->setDefaultReply("ItemLookup", Reply::xml(replies::lookup(replies::item("A1", "Book One") +
+                                                                       replies::item("A2", "Book Two"))));
+    m_app = std::make_unique<AppHarness>();
+    m_app->endpoints = quobex::Endpoints::loopback(m_service->hostAndPort(), "127.0.0.1:9");
+}
+
+void TestFetch::cleanup()
+{
+    m_app.reset();
+    m_service.reset();
+}
+
+TfrmMainForm* TestFetch::start()
+{
+    m_app->start();
+    return m_app->form();
+}
+
+void TestFetch::fetchAndWait()
+{
+    TfrmMainForm* form = m_app->form();
+    form->QueryAmazonNow2->trigger();
+    QVERIFY(form->Busy);
+    QVERIFY(platform::WaitWhile([form] { return form->Busy; }, 5));
+}
+
+void TestFetch::fetchTellsTheUser()
+{
+    TfrmMainForm* form = start();
+    QSignalSpy status(form, &TfrmMainForm::statusTextChanged);
+    form->hide();
+    fetchAndWait();
+
+    QCOMPARE(texts(status).mid(0, 7), kCategoryTexts + QStringList{QStringLiteral("Ready.")});
+    QCOMPARE(texts(status).at(7), QStringLiteral("Saving Results..."));
+    QCOMPARE(form->statusText(), QStringLiteral("Ready"));
+    QCOMPARE(m_service->targetsOf("BrowseNodeLookup").size(), 6);
+    QCOMPARE(m_service->targetsOf("ItemLookup").size(), 2);
+
+    QCOMPARE(m_app->tray.images.last(), 1);
+    QCOMPARE(m_app->tray.balloons.size(), 1);
+    QCOMPARE(m_app->tray.balloons[0].title, QStringLiteral("Quobex Alert"));
+    QCOMPARE(m_app->tray.balloons[0].text, QStringLiteral("Book One\r\nBook Two\r\n"));
+    QCOMPARE(m_app->tray.balloons[0].timeHintMs, 100000);
+    QCOMPARE(m_app->tray.beeps, 1);
+    QTRY_VERIFY(form->isVisible());
+    QCOMPARE(form->NewTitles, (QList<QByteArray>{"Book One", "Book Two"}));
+}
+
+void TestFetch::fetchThatAddsNothingStaysQuiet()
+{
+    TfrmMainForm* form = start();
+    fetchAndWait();
+    form->hide();
+    m_app->tray.balloons.clear();
+    m_app->tray.beeps = 0;
+    m_service->clearRequests();
+
+    fetchAndWait();
+    QCOMPARE(m_service->targets().size(), 6); // the lists only: nothing new to look up
+    QCOMPARE(m_app->tray.images.last(), 0);
+    QVERIFY(m_app->tray.balloons.isEmpty());
+    QCOMPARE(m_app->tray.beeps, 0);
+    QVERIFY(!form->isVisible());
+    const AlertNode* books = form->Tree.FindGroup(QStringLiteral("Top Sellers"))->firstChild();
+    for (int i = 0; i < books->childCount(); ++i)
+        QCOMPARE(books->child(i)->data.IsNew, quobex::kFalse);
+}
+
+void TestFetch::switchesSuppressTheirSignal_data()
+{
+    QTest::addColumn<bool>("balloon");
+    QTest::addColumn<bool>("sound");
+    QTest::addColumn<bool>("window");
+    QTest::newRow("no balloon") << false << true << true;
+    QTest::newRow("no sound") << true << false << true;
+    QTest::newRow("no window") << true << true << false;
+    QTest::newRow("only the icon") << false << false << false;
+}
+
+void TestFetch::switchesSuppressTheirSignal()
+{
+    QFETCH(bool, balloon);
+    QFETCH(bool, sound);
+    QFETCH(bool, window);
+    TfrmMainForm* form = start();
+    quobex::TfrmSettings* settings = form->settingsForm();
+    settings->cbShowBaloon->setChecked(balloon);
+    settings->cbPlaySound->setChecked(sound);
+    settings->cbShowBrowser->setChecked(window);
+    form->hide();
+    fetchAndWait();
+    QCOMPARE(m_app->tray.images.last(), 1);
+    QCOMPARE(m_app->tray.balloons.size(), balloon ? 1 : 0);
+    QCOMPARE(m_app->tray.beeps, sound ? 1 : 0);
+    QTest::qWait(20);
+    QCOMPARE(form->isVisible(), window);
+}
+
+void TestFetch::checkNowDuringAFetchWaitsForIt()
+{
+    m_service->setDefaultReply("BrowseNodeLookup",
+                               Reply::xml(FakeWebService::emptyReply("BrowseNodeLookup")).delayed(60));
+    TfrmMainForm* form = start();
+    QSignalSpy status(form, &TfrmMainForm::statusTextChanged);
+    bool exitWasDropped = false;
+    int secondStarted = 0;
+    QTimer::singleShot(100, form, [&] {
+        form->Exit2->trigger(); // dropped: a fetch runs
+        exitWasDropped = form->isVisible() && !form->ExitRequested;
+        form->QueryAmazonNow2->trigger(); // returns once the second fetch has started
+        ++secondStarted;
+    });
+    form->QueryAmazonNow2->trigger();
+    QVERIFY(platform::WaitWhile([&] { return secondStarted == 0 || form->Busy; }, 5));
+
+    QVERIFY(exitWasDropped);
+    QCOMPARE(m_app->endRequests, 0);
+    const QStringList seen = texts(status);
+    // Two whole fetches, one after the other: the second began only after
+    // the first one's completion had ended.
+    QCOMPARE(seen.count(QStringLiteral("Saving Results...")), 2);
+    const qsizetype firstDone = seen.indexOf(QStringLiteral("Saving Results..."));
+    QCOMPARE(seen.mid(0, 7), kCategoryTexts + QStringList{QStringLiteral("Ready.")});
+    QCOMPARE(seen.indexOf(kCategoryTexts[0], 1) > firstDone, true);
+    QCOMPARE(m_service->targetsOf("BrowseNodeLookup").size(), 12);
+}
+
+void TestFetch::failedFirstRequestStillCompletes()
+{
+    m_service->setBrowseNodeReply("283155", "TopSellers", Reply::error(500, "<html>oops</html>"));
+    TfrmMainForm* form = start();
+    testsupport::writeFile(m_app->home.file(QStringLiteral("quobex_latest_alert_index.dat")), "KEEP\r\n");
+    QSignalSpy status(form, &TfrmMainForm::statusTextChanged);
+    fetchAndWait();
+    QCOMPARE(m_service->targets().size(), 1);
+    QCOMPARE(texts(status).at(0), kCategoryTexts[0]);
+    QCOMPARE(texts(status).at(1), QStringLiteral("Saving Results..."));
+    QCOMPARE(form->statusText(), QStringLiteral("Ready"));
+    QCOMPARE(m_app->tray.images.last(), 0);
+    QVERIFY(form->NewTitles.isEmpty());
+    QCOMPARE(testsupport::readFile(m_app->home.file(QStringLiteral("quobex_latest_alert_index.dat"))),
+             QByteArray("KEEP\r\n"));
+}
+
+void TestFetch::endingDuringAFetchGivesItUp()
+{
+    m_service->setDefaultReply("BrowseNodeLookup",
+                               Reply::xml(FakeWebService::emptyReply("BrowseNodeLookup")).delayed(2000));
+    TfrmMainForm* form = start();
+    form->QueryAmazonNow2->trigger();
+    QVERIFY(platform::WaitWhile([&] { return m_service->targets().isEmpty(); }, 5));
+    QElapsedTimer clock;
+    clock.start();
+    form->EndSession();
+    QVERIFY(clock.elapsed() < 1500);
+    QVERIFY(!form->isFetching());
+    QCOMPARE(m_app->endRequests, 1);
+    QCOMPARE(m_app->lastExitCode, 0);
+    QTest::qWait(50); // the worker's end arrives after the program chose to end
+    QCOMPARE(m_app->tray.balloons.size(), 0);
+}
+
+QTEST_MAIN(TestFetch)
+#include "tst_fetch.moc"
