@@ -8,6 +8,7 @@
 #include <QtEndian>
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 #include <limits>
 #include <vector>
@@ -168,14 +169,14 @@ private:
 // The record's 21 slots in slot order.
 void vtvCurrentAlertsSaveNode(Writer& out, const TAlertNodeData& d)
 {
-    for (const QString* s : {&d.Title, &d.EditorialReview, &d.DetailPageURL, &d.Keyword, &d.Localization,
-                             &d.ItemType, &d.ImageURL, &d.ASIN, &d.IsNew, &d.IsRead})
+    for (const QString* s : {&d.Title, &d.EditorialReview, &d.DetailPageURL, &d.Keyword, &d.Localization, &d.ItemType,
+                             &d.ImageURL, &d.ASIN, &d.IsNew, &d.IsRead})
         out.putString(*s);
     out.putI32(d.Reserved);
     out.putI32(d.NewCount);
     out.putI32(d.UnreadCount);
-    for (const QString* s : {&d.ProductDetails, &d.Offers, &d.ReviewOffers, &d.Tracks, &d.RatingImageURL,
-                             &d.ListPrice, &d.ByLine, &d.Price})
+    for (const QString* s : {&d.ProductDetails, &d.Offers, &d.ReviewOffers, &d.Tracks, &d.RatingImageURL, &d.ListPrice,
+                             &d.ByLine, &d.Price})
         out.putString(*s);
 }
 
@@ -337,9 +338,17 @@ qint32 i32(const char* p)
     return qFromLittleEndian<qint32>(p);
 }
 
+// The texts of the record read last, slot by slot. Siblings repeat most of
+// theirs (keyword, localization, item type, flags, prices), and an equal
+// text is shared rather than allocated again: loading is faster and the
+// tree smaller.
+using RecentTexts = std::array<QString, 18>;
+// Long texts (titles, reviews, page fragments) hardly ever repeat.
+constexpr qint64 kShareableUnits = 40;
+
 // Reads the record's slots; every byte of it must lie before `end`, the end
 // of its chunk.
-bool vtvCurrentAlertsLoadNode(Reader& in, qint64 end, TAlertNodeData& d)
+bool vtvCurrentAlertsLoadNode(Reader& in, qint64 end, TAlertNodeData& d, RecentTexts& recent)
 {
     auto word = [&](const char*& p) {
         p = end - in.pos() >= 4 ? in.take(4) : nullptr;
@@ -352,7 +361,9 @@ bool vtvCurrentAlertsLoadNode(Reader& in, qint64 end, TAlertNodeData& d)
         value = i32(p);
         return true;
     };
+    size_t slot = 0;
     auto string = [&](QString& value) {
+        QString& last = recent[slot++];
         const char* p;
         if (!word(p))
             return false;
@@ -366,8 +377,17 @@ bool vtvCurrentAlertsLoadNode(Reader& in, qint64 end, TAlertNodeData& d)
         const char* text = in.take(2 * units);
         if (!text)
             return false;
+        const bool shareable = units <= kShareableUnits;
+#if Q_BYTE_ORDER == Q_LITTLE_ENDIAN
+        if (shareable && last.size() == units && std::memcmp(last.utf16(), text, size_t(2 * units)) == 0) {
+            value = last;
+            return true;
+        }
+#endif
         value = QString(qsizetype(units), Qt::Uninitialized);
         qFromLittleEndian<quint16>(text, qsizetype(units), value.data());
+        if (shareable)
+            last = value;
         return true;
     };
     for (QString* s : {&d.Title, &d.EditorialReview, &d.DetailPageURL, &d.Keyword, &d.Localization, &d.ItemType,
@@ -425,7 +445,7 @@ bool openNode(Reader& in, AlertTree& tree, AlertNode* parent, qint64 limit, std:
 // One top-level node chunk with everything below it. Nesting is kept on an
 // explicit stack, so no file can exhaust the call stack; every level costs
 // the file at least one chunk header.
-bool readNode(Reader& in, AlertTree& tree, AlertNode* parent, qint64 limit)
+bool readNode(Reader& in, AlertTree& tree, AlertNode* parent, qint64 limit, RecentTexts& recent)
 {
     std::vector<OpenNode> stack;
     if (!openNode(in, tree, parent, limit, stack))
@@ -464,7 +484,7 @@ bool readNode(Reader& in, AlertTree& tree, AlertNode* parent, qint64 limit)
             break;
         }
         case kUserDataChunk:
-            if (chunk.end > in.pos() && !vtvCurrentAlertsLoadNode(in, chunk.end, top.node->data))
+            if (chunk.end > in.pos() && !vtvCurrentAlertsLoadNode(in, chunk.end, top.node->data, recent))
                 return false;
             if (!in.seek(chunk.end))
                 return false;
@@ -495,8 +515,9 @@ bool readTree(Reader& in, AlertTree& into)
     if (!count)
         return false;
     // A file that ends between two top-level nodes holds the nodes before.
+    RecentTexts recent;
     for (quint32 left = u32(count); left > 0 && in.pos() < in.size(); --left) {
-        if (!readNode(in, into, into.root(), in.size()))
+        if (!readNode(in, into, into.root(), in.size(), recent))
             return false;
     }
     return true;
