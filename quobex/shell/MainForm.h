@@ -8,16 +8,18 @@
 #include <QList>
 #include <QMainWindow>
 
+#include <memory>
+
 class QAction;
 class QGroupBox;
 class QLabel;
 class QMenu;
+class QPainter;
+class QRect;
 class QPushButton;
 class QSplitter;
 class QStatusBar;
-class QTableWidget;
 class QTimer;
-class QTreeView;
 
 namespace platform::ui {
 class WebView;
@@ -25,6 +27,8 @@ class WebView;
 
 namespace quobex {
 
+class AlertTreeView;
+class LatestAlertsGrid;
 class TfrmAddAlert;
 class TfrmSettings;
 
@@ -61,9 +65,9 @@ public:
 
     // Controls
     QGroupBox* sGroupBox1;
-    QTableWidget* grdLatestAlerts;
+    LatestAlertsGrid* grdLatestAlerts;
     QPushButton* btnAddAlert;
-    QTreeView* vtvCurrentAlerts;
+    AlertTreeView* vtvCurrentAlerts;
     QPushButton* btnTellFriend;
     QPushButton* btnContact;
     QSplitter* Splitter1;
@@ -110,6 +114,9 @@ public Q_SLOTS:
     void DeleteAlert1Click();
     void DeleteEntry1Click();
 
+    // Latest alerts list: a row became the current row.
+    void grdLatestAlertsSelectCell(int ACol, int ARow);
+
     // The selection of the alert tree changed to `node` (none: nothing selected).
     void vtvCurrentAlertsChange(quobex::AlertNode* node);
 
@@ -132,6 +139,10 @@ public:
     void SaveCurrentAlerts();
     void LoadCurrentAlerts();
     void RefreshLatestAlerts();
+    // The first node in pre-order whose ASIN is `asin`, or none.
+    AlertNode* FindNodeByASIN(const QByteArray& asin) const;
+    // Paints one cell of the latest alerts list.
+    void grdLatestAlertsDrawCell(QPainter* Canvas, int ACol, int ARow, const QRect& Rect);
     void CheckForNewVersion();
 
     // The data folder with its trailing separator.
@@ -158,6 +169,8 @@ private:
     QLabel* m_statusLabel = nullptr;
     bool m_shown = false;
     bool m_ending = false;
+    // Turns the deletion or reload of CurrentItemNode into a selection of none.
+    std::unique_ptr<AlertTreeObserver> m_currentItemGuard;
 };
 
 } // namespace quobex

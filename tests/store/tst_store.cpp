@@ -76,10 +76,10 @@ QByteArray str(const QString& s)
 QByteArray record(const TAlertNodeData& d)
 {
     return str(d.Title) + str(d.EditorialReview) + str(d.DetailPageURL) + str(d.Keyword) + str(d.Localization) +
-           str(d.ItemType) + str(d.ImageURL) + str(d.ASIN) + str(d.IsNew) + str(d.IsRead) +
-           le32(quint32(d.Reserved)) + le32(quint32(d.NewCount)) + le32(quint32(d.UnreadCount)) +
-           str(d.ProductDetails) + str(d.Offers) + str(d.ReviewOffers) + str(d.Tracks) + str(d.RatingImageURL) +
-           str(d.ListPrice) + str(d.ByLine) + str(d.Price);
+           str(d.ItemType) + str(d.ImageURL) + str(d.ASIN) + str(d.IsNew) + str(d.IsRead) + le32(quint32(d.Reserved)) +
+           le32(quint32(d.NewCount)) + le32(quint32(d.UnreadCount)) + str(d.ProductDetails) + str(d.Offers) +
+           str(d.ReviewOffers) + str(d.Tracks) + str(d.RatingImageURL) + str(d.ListPrice) + str(d.ByLine) +
+           str(d.Price);
 }
 
 QByteArray nodeChunk(const QByteArray& base, const TAlertNodeData& d, const QString& caption)
@@ -309,12 +309,13 @@ void TestStore::declaredChildCountWins()
 {
     QByteArray items;
     for (int i = 0; i < 25; ++i)
-        items += nodeChunk(baseChunk(0, kInit | kVisible), item(QStringLiteral("T%1").arg(i), QStringLiteral("A%1").arg(i)),
-                           QStringLiteral("T%1").arg(i));
+        items +=
+            nodeChunk(baseChunk(0, kInit | kVisible), item(QStringLiteral("T%1").arg(i), QStringLiteral("A%1").arg(i)),
+                      QStringLiteral("T%1").arg(i));
     const TAlertNodeData alertData = alert(QStringLiteral("after the items"), QStringLiteral("Canada"), 3, 4);
     const QByteArray alertChunk = nodeChunk(baseChunk(20, kInit | kHasChildren | kVisible, items), alertData, {});
-    const QByteArray file =
-        header(1) + nodeChunk(baseChunk(1, kInit | kHasChildren | kVisible, alertChunk), group(QStringLiteral("Books")), {});
+    const QByteArray file = header(1) + nodeChunk(baseChunk(1, kInit | kHasChildren | kVisible, alertChunk),
+                                                  group(QStringLiteral("Books")), {});
     writeFile(path(QStringLiteral("items.dat")), file);
 
     AlertTree tree;
@@ -355,16 +356,17 @@ void TestStore::malformedFileLoadsEmpty_data()
     QTest::newRow("header cut short") << header(1) + le32(1) + QByteArray("\x10\x00", 2);
     QTest::newRow("cut inside a group") << header(1) + good.left(good.size() - 5);
     QTest::newRow("base chunk shorter than its body") << header(1) + chunk(1, chunk(2, QByteArray(10, '\0')));
-    QTest::newRow("declared child missing") << header(1) + chunk(1, baseChunk(1, kInit | kVisible) + chunk(4, record(g)));
+    QTest::newRow("declared child missing")
+        << header(1) + chunk(1, baseChunk(1, kInit | kVisible) + chunk(4, record(g)));
     QTest::newRow("child outside its base chunk")
         << header(1) + chunk(1, baseChunk(1, kInit | kVisible) + good + chunk(4, record(g)));
     QTest::newRow("child of another type") << header(1) + chunk(1, baseChunk(1, kInit | kVisible, chunk(4, record(g))));
     QTest::newRow("string longer than its chunk")
         << header(1) + chunk(1, base0 + chunk(4, le32(0x7FFFFFFF) + QByteArray(80, 'x')));
-    QTest::newRow("string longer than the file")
-        << header(1) + chunk(1, base0 + chunk(4, le32(0xFFFFFFFF)));
+    QTest::newRow("string longer than the file") << header(1) + chunk(1, base0 + chunk(4, le32(0xFFFFFFFF)));
     QTest::newRow("record cut short in its chunk") << header(1) + chunk(1, base0 + chunk(4, record(g).left(60)));
-    QTest::newRow("sub-chunk beyond its node chunk") << header(1) + chunk(1, base0 + le32(3) + le32(40) + QByteArray(4, 'x'));
+    QTest::newRow("sub-chunk beyond its node chunk")
+        << header(1) + chunk(1, base0 + le32(3) + le32(40) + QByteArray(4, 'x'));
     QTest::newRow("stray bytes before the node's end") << header(1) + chunk(1, base0 + QByteArray(3, '\0'));
     QTest::newRow("base chunk beyond its node chunk")
         << header(1) + le32(1) + le32(20) + le32(2) + le32(17) + QByteArray(17, '\0');
@@ -400,13 +402,13 @@ void TestStore::acceptedDeviations_data()
     QTest::newRow("unknown chunk types skipped")
         << header(1) + chunk(1, chunk(9, "xyz") + base0 + chunk(-5, {}) + chunk(4, record(books))) << first;
     QTest::newRow("sub-chunks in any order, caption ignored")
-        << header(1) + chunk(1, chunk(3, units(QStringLiteral("whatever"))) + chunk(4, record(books)) + base0)
-        << first;
+        << header(1) + chunk(1, chunk(3, units(QStringLiteral("whatever"))) + chunk(4, record(books)) + base0) << first;
     QTest::newRow("record shorter than its chunk")
         << header(1) + chunk(1, base0 + chunk(4, record(books) + QByteArray(13, '\x7F'))) << first;
     QTest::newRow("empty user-data chunk")
         << header(1) + chunk(1, base0 + chunk(4, {})) << QStringList{QStringLiteral("1: - 0 new, 0 unread")};
-    QTest::newRow("no sub-chunks at all") << header(1) + chunk(1, {}) << QStringList{QStringLiteral("1: - 0 new, 0 unread")};
+    QTest::newRow("no sub-chunks at all")
+        << header(1) + chunk(1, {}) << QStringList{QStringLiteral("1: - 0 new, 0 unread")};
     QTest::newRow("further children skipped inside the base chunk")
         << header(1) +
                chunk(1, baseChunk(1, kInit | kVisible, dvdChunk + booksChunk + booksChunk) + chunk(4, record(books)))
@@ -430,7 +432,8 @@ void TestStore::missingFileLeavesTree()
     QCOMPARE(tree.nodeCount(), 4);
 
     // A node saved invisible comes back invisible.
-    const QByteArray hidden = header(1) + chunk(1, baseChunk(0, kInit) + chunk(4, record(group(QStringLiteral("Books")))));
+    const QByteArray hidden =
+        header(1) + chunk(1, baseChunk(0, kInit) + chunk(4, record(group(QStringLiteral("Books")))));
     AlertTree loaded;
     QVERIFY(ItemsFile::decode(hidden, loaded));
     QVERIFY(!loaded.root()->child(0)->visible);
@@ -455,9 +458,10 @@ void TestStore::stringsRoundTrip()
 
     AlertTree tree;
     TAlertNodeData d;
-    QString* strings[] = {&d.Title, &d.EditorialReview, &d.DetailPageURL, &d.Keyword, &d.Localization, &d.ItemType,
-                        &d.ImageURL, &d.ASIN, &d.IsNew, &d.IsRead, &d.ProductDetails, &d.Offers, &d.ReviewOffers,
-                        &d.Tracks, &d.RatingImageURL, &d.ListPrice, &d.ByLine, &d.Price};
+    QString* strings[] = {&d.Title,          &d.EditorialReview, &d.DetailPageURL, &d.Keyword, &d.Localization,
+                          &d.ItemType,       &d.ImageURL,        &d.ASIN,          &d.IsNew,   &d.IsRead,
+                          &d.ProductDetails, &d.Offers,          &d.ReviewOffers,  &d.Tracks,  &d.RatingImageURL,
+                          &d.ListPrice,      &d.ByLine,          &d.Price};
     for (size_t slot = 0; slot < std::size(strings); ++slot)
         *strings[slot] = slot % 2 ? text : text.left(length - int(slot) % 3);
     d.Reserved = std::numeric_limits<qint32>::min();
@@ -583,7 +587,8 @@ void TestStore::nodeTextAndStyle_data()
     QTest::newRow("item new unread") << 3 << flagged("T", kTrue, kFalse) << "T" << true << true;
     QTest::newRow("item read") << 3 << flagged("T", kFalse, kTrue) << "T" << false << false;
     QTest::newRow("item read empty") << 3 << flagged("T", kFalse, QString()) << "T" << false << true;
-    QTest::newRow("item new in other case") << 3 << flagged("T", QStringLiteral("True"), kTrue) << "T" << false << false;
+    QTest::newRow("item new in other case")
+        << 3 << flagged("T", QStringLiteral("True"), kTrue) << "T" << false << false;
     QTest::newRow("item empty title") << 3 << flagged(QString(), kTrue, kTrue) << "" << true << false;
 }
 
