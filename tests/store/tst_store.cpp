@@ -199,6 +199,7 @@ private Q_SLOTS:
     void everyCutAndByteChangeLoadsSafely();
     void deepNestingNeedsNoStack();
     void failedSaveKeepsPreviousFile();
+    void extremeCountsFromAFileSurviveReading();
 
     // Node texts and styles
     void nodeTextAndStyle_data();
@@ -554,6 +555,22 @@ void TestStore::failedSaveKeepsPreviousFile()
     QVERIFY_THROWS_EXCEPTION(platform::IoError, ItemsFile::save(tree, blocked));
     QVERIFY(QFileInfo(blocked).isDir());
     QCOMPARE(QDir(m_dir->path()).entryList(QDir::Files), QStringList());
+}
+
+void TestStore::extremeCountsFromAFileSurviveReading()
+{
+    TAlertNodeData lowest = group(QStringLiteral("Books"), 0, std::numeric_limits<qint32>::min());
+    TAlertNodeData unread = item(QStringLiteral("T"), QStringLiteral("A"));
+    const QByteArray base0 = baseChunk(0, kInit | kVisible);
+    const QByteArray itemChunk = nodeChunk(base0, unread, QStringLiteral("T"));
+    const QByteArray alertChunk = nodeChunk(baseChunk(1, kInit | kHasChildren | kVisible, itemChunk), lowest, {});
+    AlertTree tree;
+    QVERIFY(ItemsFile::decode(
+        header(1) + nodeChunk(baseChunk(1, kInit | kHasChildren | kVisible, alertChunk), lowest, {}), tree));
+    AlertNode* loaded = tree.root()->child(0)->child(0)->child(0);
+    QVERIFY(tree.MarkRead(loaded));
+    QCOMPARE(loaded->parent()->data.UnreadCount, std::numeric_limits<qint32>::max());
+    QCOMPARE(tree.root()->child(0)->data.UnreadCount, std::numeric_limits<qint32>::max());
 }
 
 void TestStore::nodeTextAndStyle_data()
