@@ -81,29 +81,28 @@ void buildTree(AlertTree& tree)
     }
 }
 
-// Peak resident memory since the last reset, in kB (Linux; 0 elsewhere).
-long peakKb()
+// A memory figure of this process in kB, "VmHWM" (the peak since the last
+// reset) or "VmRSS" (now); 0 where the system does not tell.
+long statusKb(const QByteArray& field)
 {
     QFile status(QStringLiteral("/proc/self/status"));
     if (!status.open(QIODevice::ReadOnly))
         return 0;
     for (const QByteArray& line : status.readAll().split('\n')) {
-        if (line.startsWith("VmHWM:"))
-            return line.mid(6).trimmed().split(' ').first().toLong();
+        if (line.startsWith(field + ':'))
+            return line.mid(field.size() + 1).trimmed().split(' ').first().toLong();
     }
     return 0;
 }
 
+long peakKb()
+{
+    return statusKb("VmHWM");
+}
+
 long residentKb()
 {
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return 0;
-    for (const QByteArray& line : status.readAll().split('\n')) {
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').first().toLong();
-    }
-    return 0;
+    return statusKb("VmRSS");
 }
 
 void resetPeak()
@@ -138,8 +137,8 @@ Measure measure(const std::function<void()>& step, const std::function<void()>& 
 
 void report(const char* what, const Measure& m, double megabytes)
 {
-    std::printf("  %-34s %8.1f ms %9.1f MB/s   peak +%7.1f MB\n", what, m.bestSeconds * 1000,
-                megabytes / m.bestSeconds, double(m.extraPeakKb) / 1024);
+    std::printf("  %-34s %8.1f ms %9.1f MB/s   peak +%7.1f MB\n", what, m.bestSeconds * 1000, megabytes / m.bestSeconds,
+                double(m.extraPeakKb) / 1024);
 }
 
 } // namespace
@@ -165,8 +164,8 @@ int main(int argc, char** argv)
         bytes = file.readAll();
     }
     const double megabytes = double(bytes.size()) / (1024 * 1024);
-    std::printf("items file: %d nodes, %.1f MB; the tree takes about %.1f MB in memory\n", tree->nodeCount(),
-                megabytes, double(treeKb) / 1024);
+    std::printf("items file: %d nodes, %.1f MB; the tree takes about %.1f MB in memory\n", tree->nodeCount(), megabytes,
+                double(treeKb) / 1024);
 
     const Measure save = measure([&] { ItemsFile::save(*tree, itemsPath); });
     const Measure plainWrite = measure([&] { platform::SaveFile::write(plainPath, bytes); });

@@ -7,6 +7,7 @@
 #include "quobex/store/ItemsFile.h"
 #include "quobex/store/LatestAlerts.h"
 #include "quobex/store/TreeDisplay.h"
+#include "tests/store/TreeBuilding.h"
 #include "tests/support/Fixtures.h"
 
 #include <QDir>
@@ -20,6 +21,7 @@
 using namespace quobex;
 
 Q_DECLARE_METATYPE(quobex::TAlertNodeData)
+using storetest::add;
 using testsupport::readFile;
 using testsupport::writeFile;
 
@@ -92,15 +94,9 @@ QByteArray nodeChunk(const QByteArray& base, const TAlertNodeData& d, const QStr
 
 TAlertNodeData group(const QString& itemType, qint32 fresh = 0, qint32 unread = 0)
 {
-    TAlertNodeData d;
+    TAlertNodeData d = storetest::searchRecord(itemType, fresh, unread);
     d.Keyword = QStringLiteral("harry potter");
     d.Localization = QStringLiteral("U.S.A.");
-    d.ItemType = itemType;
-    d.IsNew = kFalse;
-    d.IsRead = kFalse;
-    d.Reserved = -1;
-    d.NewCount = fresh;
-    d.UnreadCount = unread;
     return d;
 }
 
@@ -128,13 +124,6 @@ TAlertNodeData item(const QString& title, const QString& asin)
     d.ByLine = QStringLiteral("J. K. Rowling, Caf\u00e9 \u20ac");
     d.Price = QStringLiteral("$17.99");
     return d;
-}
-
-AlertNode* add(AlertTree& tree, AlertNode* parent, const TAlertNodeData& data)
-{
-    AlertNode* node = tree.AddChild(parent);
-    node->data = data;
-    return node;
 }
 
 // Two groups, the first with an alert holding one item. Short texts keep

@@ -10,6 +10,7 @@
 #include "quobex/store/AlertTreeView.h"
 #include "quobex/store/ItemsFile.h"
 #include "quobex/store/LatestAlertsGrid.h"
+#include "tests/store/TreeBuilding.h"
 #include "tests/support/AppHarness.h"
 #include "tests/support/Fixtures.h"
 
@@ -28,29 +29,16 @@
 #include <QTimer>
 
 using namespace quobex;
+using storetest::add;
 using testsupport::AppHarness;
 using testsupport::readFile;
 using testsupport::writeFile;
 
 namespace {
 
-AlertNode* add(AlertTree& tree, AlertNode* parent, const TAlertNodeData& data)
-{
-    AlertNode* node = tree.AddChild(parent);
-    node->data = data;
-    return node;
-}
-
 AlertNode* addGroup(AlertTree& tree, const QString& itemType, qint32 fresh = 0, qint32 unread = 0)
 {
-    TAlertNodeData d;
-    d.ItemType = itemType;
-    d.IsNew = kFalse;
-    d.IsRead = kFalse;
-    d.Reserved = -1;
-    d.NewCount = fresh;
-    d.UnreadCount = unread;
-    return add(tree, tree.root(), d);
+    return add(tree, tree.root(), storetest::searchRecord(itemType, fresh, unread));
 }
 
 AlertNode* addAlert(AlertTree& tree, AlertNode* group, const QString& keyword, const QString& localization,
