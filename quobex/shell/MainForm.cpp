@@ -1,6 +1,7 @@
 #include "quobex/shell/MainForm.h"
 
 #include "platform/CodePage.h"
+#include "platform/Errors.h"
 #include "platform/Shell.h"
 #include "platform/TextList.h"
 #include "platform/ui/MessageBoxes.h"
@@ -454,7 +455,12 @@ void TfrmMainForm::LoadCurrentAlerts()
 
 void TfrmMainForm::RefreshLatestAlerts()
 {
-    LatestAlerts::load(dataFolder() + DataFiles::kLatestAlertIndex, LatestAlertList);
+    try {
+        LatestAlerts::load(dataFolder() + DataFiles::kLatestAlertIndex, LatestAlertList);
+    } catch (const platform::IoError& e) {
+        // An index that cannot be read leaves the list as it was.
+        m_services.messages->error(this, QString::fromLocal8Bit(e.what()));
+    }
     const int rows = int(std::max<qsizetype>(1, LatestAlertList.size()));
     const bool currentMoves = grdLatestAlerts->currentRow() >= rows;
     if (currentMoves)
@@ -543,7 +549,14 @@ void TfrmMainForm::DeleteAlert1Click()
         if (platform::CodePage::toUnicode(Definitions.KeywordList.at(i)) == keyword &&
             platform::CodePage::toUnicode(Definitions.LocalizationList.at(i)) == localization) {
             Definitions.removeAt(i);
-            SaveAlertDefinitions();
+            try {
+                SaveAlertDefinitions();
+            } catch (const platform::IoError& e) {
+                // The command ends here; the lists in memory stay as they
+                // are and the next add or delete writes them.
+                m_services.messages->error(this, QString::fromLocal8Bit(e.what()));
+                return;
+            }
         }
     }
 

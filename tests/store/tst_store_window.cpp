@@ -160,6 +160,7 @@ private Q_SLOTS:
     void saveAndLoadThroughTheWindow();
     void failedSaveRestoresBusyAndReports();
     void unequalDefinitionsAtStartDiscardItems();
+    void unwritableOrUnreadableFilesAreReported();
 
     void treeViewSettings();
     void treeViewMouse();
@@ -464,6 +465,30 @@ void TestStoreWindow::unequalDefinitionsAtStartDiscardItems()
     QVERIFY(!QFileInfo::exists(folder + DataFiles::kItems));
     QVERIFY(app.form()->Tree.isEmpty());
     QCOMPARE(readFile(folder + DataFiles::kLocalizations), QByteArray("U.S.A.\r\nU.S.A.\r\n"));
+}
+
+void TestStoreWindow::unwritableOrUnreadableFilesAreReported()
+{
+    AppHarness app;
+    app.start();
+    TfrmMainForm* form = app.form();
+    form->Definitions.KeywordList = {"hp"};
+    form->Definitions.ItemTypeList = {"Books"};
+    form->Definitions.LocalizationList = {"U.S.A."};
+    AlertNode* alert = addAlert(form->Tree, addGroup(form->Tree, QStringLiteral("Books")), "hp", "U.S.A.");
+    QVERIFY(QDir().mkdir(app.home.file(DataFiles::kKeywords)));
+    form->vtvCurrentAlerts->expandAll();
+    chooseFromContextMenu(form, alert, form->DeleteAlert1);
+    QCOMPARE(app.messages.errors.size(), 1);
+    QCOMPARE(form->Tree.nodeCount(), 2);
+
+    // An index that cannot be read: reported, the list keeps its entries.
+    form->LatestAlertList = {"A"};
+    QVERIFY(QDir().mkdir(app.home.file(DataFiles::kLatestAlertIndex)));
+    form->RefreshLatestAlerts();
+    QCOMPARE(app.messages.errors.size(), 2);
+    QCOMPARE(form->LatestAlertList, QList<QByteArray>{"A"});
+    QCOMPARE(form->grdLatestAlerts->item(0, 0)->text(), QStringLiteral("No title"));
 }
 
 void TestStoreWindow::treeViewSettings()
