@@ -5,6 +5,7 @@
 #include "quobex/store/TreeDisplay.h"
 
 #include <QContextMenuEvent>
+#include <QFontMetrics>
 #include <QHeaderView>
 #include <QMenu>
 #include <QMouseEvent>
@@ -265,7 +266,18 @@ void AlertTreeView::rowsInserted(const QModelIndex& parent, int start, int end)
 void AlertTreeView::dataChanged(const QModelIndex& topLeft, const QModelIndex& bottomRight, const QList<int>& roles)
 {
     QTreeView::dataChanged(topLeft, bottomRight, roles);
-    scheduleFit();
+    if (topLeft != bottomRight) {
+        scheduleFit();
+        return;
+    }
+    // One record changed (a count, a read mark): the column only ever has to grow.
+    if (const AlertNode* node = nodeAt(topLeft)) {
+        int depth = 0;
+        for (QModelIndex up = topLeft; up.isValid(); up = up.parent())
+            ++depth;
+        if (TextWidths(font()).row(*node, depth) > header()->sectionSize(0))
+            scheduleFit();
+    }
 }
 
 void AlertTreeView::mousePressEvent(QMouseEvent* event)
@@ -317,10 +329,49 @@ void AlertTreeView::scheduleFit()
     QTimer::singleShot(0, this, &AlertTreeView::fitColumn);
 }
 
+AlertTreeView::TextWidths::TextWidths(const QFont& font)
+    : plain(font), bold([&] {
+          QFont heavy = font;
+          heavy.setBold(true);
+          return QFontMetrics(heavy);
+      }())
+{
+}
+
+int AlertTreeView::TextWidths::row(const AlertNode& node, int depth) const
+{
+    constexpr int kTextMargins = 8;
+    const QFontMetrics& metrics = TreeDisplay::style(node).bold ? bold : plain;
+    return depth * kIndent + metrics.horizontalAdvance(TreeDisplay::text(node)) + kTextMargins;
+}
+
 void AlertTreeView::fitColumn()
 {
     m_fitPending = false;
-    const int width = std::max(viewport()->width(), sizeHintForColumn(0));
+    const TextWidths widths(font());
+    // Every row that is shown, that is every node whose ancestors are all
+    // expanded; collapsed subtrees cost nothing.
+    int widest = 0;
+    struct Shown {
+        QModelIndex index;
+        int depth;
+    };
+    std::vector<Shown> pending{{QModelIndex(), 0}};
+    while (!pending.empty()) {
+        const Shown at = pending.back();
+        pending.pop_back();
+        const int rows = m_model->rowCount(at.index);
+        for (int row = 0; row < rows; ++row) {
+            const QModelIndex child = m_model->index(row, 0, at.index);
+            AlertNode* node = nodeAt(child);
+            widest = std::max(widest, widths.row(*node, at.depth + 1));
+            // Expanding in bulk (expandAll, the * key) tells no one.
+            node->expanded = isExpanded(child);
+            if (node->expanded)
+                pending.push_back({child, at.depth + 1});
+        }
+    }
+    const int width = std::max(viewport()->width(), widest);
     if (header()->sectionSize(0) != width)
         header()->resizeSection(0, width);
 }

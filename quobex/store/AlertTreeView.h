@@ -3,6 +3,7 @@
 #include "quobex/model/AlertTree.h"
 
 #include <QColor>
+#include <QFontMetrics>
 #include <QTreeView>
 
 class QMenu;
@@ -75,6 +76,14 @@ private:
     // so long titles scroll sideways and the selection spans the row.
     void scheduleFit();
     void fitColumn();
+
+    // How wide a node's row is drawn: indentation, text, margins.
+    struct TextWidths {
+        explicit TextWidths(const QFont& font);
+        int row(const AlertNode& node, int depth) const;
+        QFontMetrics plain;
+        QFontMetrics bold;
+    };
 
     AlertTreeModel* m_model;
     QMenu* m_menu = nullptr;

@@ -585,6 +585,16 @@ void TestStoreWindow::expandingScrollsChildrenIntoView()
     view->expand(view->indexOf(last));
     QCOMPARE(view->visualRect(view->indexOf(last)).top(), 0);
     QVERIFY(inView(view, last->child(0)));
+
+    // A long title scrolls sideways; focusing another node keeps the offset.
+    addItem(form->Tree, onlyChild, QString(400, QChar(u'W')), QStringLiteral("A"));
+    view->expand(view->indexOf(onlyChild));
+    QTRY_VERIFY(view->horizontalScrollBar()->maximum() > 0);
+    view->horizontalScrollBar()->setValue(view->horizontalScrollBar()->maximum());
+    const int offset = view->horizontalScrollBar()->value();
+    view->focusNode(form->Tree.root()->child(0));
+    QVERIFY(inView(view, form->Tree.root()->child(0)));
+    QCOMPARE(view->horizontalScrollBar()->value(), offset);
 }
 
 void TestStoreWindow::selectedRowsKeepTheirStyle()
