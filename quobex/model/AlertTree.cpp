@@ -233,11 +233,14 @@ bool AlertTree::MarkRead(AlertNode* item)
     const bool wasUnread = item->data.IsRead == kFalse;
     AlertNode* alert = item->parent();
     AlertNode* group = alert ? alert->parent() : nullptr;
+    // Counts come from the items file and may be anything: they wrap
+    // rather than overflow.
+    auto lessOne = [](qint32& count) { count = qint32(quint32(count) - 1u); };
     if (wasUnread && alert && alert != &m_root) {
-        --alert->data.UnreadCount;
+        lessOne(alert->data.UnreadCount);
         Invalidate(alert);
         if (group && group != &m_root) {
-            --group->data.UnreadCount;
+            lessOne(group->data.UnreadCount);
             Invalidate(group);
         }
     }

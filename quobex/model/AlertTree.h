@@ -6,6 +6,7 @@
 
 #include <functional>
 #include <memory>
+#include <utility>
 #include <vector>
 
 namespace quobex {
@@ -110,10 +111,12 @@ public:
 private:
     static void destroySubtree(std::unique_ptr<AlertNode> top);
 
+    // Over the list as it is, without detaching it: a tree without
+    // observers, as one being loaded, must not allocate for each change.
     template <typename F>
     void notify(F&& f)
     {
-        for (AlertTreeObserver* o : m_observers)
+        for (AlertTreeObserver* o : std::as_const(m_observers))
             f(*o);
     }
 

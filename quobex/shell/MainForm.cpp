@@ -1,6 +1,7 @@
 #include "quobex/shell/MainForm.h"
 
 #include "platform/CodePage.h"
+#include "platform/Errors.h"
 #include "platform/Shell.h"
 #include "platform/TextList.h"
 #include "platform/Wait.h"
@@ -15,6 +16,11 @@
 #include "quobex/settings/Settings.h"
 #include "quobex/shell/DataFolder.h"
 #include "quobex/store/AddAlert.h"
+#include "quobex/store/AlertTreeView.h"
+#include "quobex/store/ItemsFile.h"
+#include "quobex/store/LatestAlerts.h"
+#include "quobex/store/LatestAlertsGrid.h"
+#include "quobex/store/NodeWatch.h"
 
 #include <QAction>
 #include <QApplication>
@@ -29,12 +35,11 @@
 #include <QLocale>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPainter>
 #include <QPushButton>
 #include <QSplitter>
 #include <QStatusBar>
-#include <QTableWidget>
 #include <QTimer>
-#include <QTreeView>
 #include <QVBoxLayout>
 
 namespace quobex {
@@ -55,6 +60,37 @@ QTimer* makeTimer(QObject* parent, const char* name, int intervalMs)
     return timer;
 }
 
+// CurrentItemNode must never outlive its node: deleting it, alone or with
+// its alert or group, and reloading the tree are a selection of none.
+class CurrentItemGuard : public AlertTreeObserver {
+public:
+    explicit CurrentItemGuard(TfrmMainForm& form) : m_form(form) { m_form.Tree.addObserver(this); }
+    ~CurrentItemGuard() override { m_form.Tree.removeObserver(this); }
+
+    void nodesAboutToBeRemoved(AlertNode* parent, int first, int last) override
+    {
+        if (m_form.CurrentItemNode && NodeWatch::removes(parent, first, last, m_form.CurrentItemNode))
+            m_form.vtvCurrentAlertsChange(nullptr);
+    }
+    void treeAboutToBeReset() override
+    {
+        if (m_form.CurrentItemNode)
+            m_form.vtvCurrentAlertsChange(nullptr);
+    }
+
+private:
+    TfrmMainForm& m_form;
+};
+
+// Counts read from a file may be anything; they wrap rather than overflow.
+qint32 lessBy(qint32 value, qint32 amount)
+{
+    return qint32(quint32(value) - quint32(amount));
+}
+
+constexpr QRgb kAmber = 0xFFFAB205;
+constexpr QRgb kTextBlue = 0xFF006699;
+
 } // namespace
 
 TfrmMainForm::TfrmMainForm(const Services& services, QWidget* parent)
@@ -69,6 +105,10 @@ TfrmMainForm::~TfrmMainForm()
 {
     m_ending = true;
     abandonFetch();
+    // The tree's views go before the tree they observe.
+    m_currentItemGuard.reset();
+    delete vtvCurrentAlerts;
+    vtvCurrentAlerts = nullptr;
 }
 
 void TfrmMainForm::setDialogs(TfrmAddAlert* addAlert, TfrmSettings* settings)
@@ -87,10 +127,17 @@ void TfrmMainForm::buildWindow()
 
     sGroupBox1 = named(new QGroupBox(QStringLiteral("Current Alerts")), "sGroupBox1");
     sGroupBox1->setMinimumWidth(361);
-    grdLatestAlerts = named(new QTableWidget(1, 1), "grdLatestAlerts");
+    grdLatestAlerts = named(new LatestAlertsGrid, "grdLatestAlerts");
+    grdLatestAlerts->setDrawCell([this](QPainter* canvas, int column, int row, const QRect& rect) {
+        grdLatestAlertsDrawCell(canvas, column, row, rect);
+    });
+    connect(grdLatestAlerts, &LatestAlertsGrid::cellSelected, this, &TfrmMainForm::grdLatestAlertsSelectCell);
     btnAddAlert = named(new QPushButton(QStringLiteral("Add Alert")), "btnAddAlert");
-    vtvCurrentAlerts = named(new QTreeView, "vtvCurrentAlerts");
+    vtvCurrentAlerts = named(new AlertTreeView(Tree), "vtvCurrentAlerts");
     vtvCurrentAlerts->setToolTip(QStringLiteral("Right click to add an alert"));
+    connect(vtvCurrentAlerts, &AlertTreeView::selectionChange, this, &TfrmMainForm::vtvCurrentAlertsChange);
+    // After the tree's model, so the view has let go of a node before the guard acts.
+    m_currentItemGuard = std::make_unique<CurrentItemGuard>(*this);
     btnTellFriend = named(new QPushButton(QStringLiteral("Tell A Friend")), "btnTellFriend");
     btnContact = named(new QPushButton(QStringLiteral("Contact Quobex Software")), "btnContact");
 
@@ -163,6 +210,7 @@ void TfrmMainForm::buildMenus()
     connect(AddAlert1, &QAction::triggered, this, &TfrmMainForm::AddAlert1Click);
     connect(DeleteAlert1, &QAction::triggered, this, &TfrmMainForm::DeleteAlert1Click);
     connect(DeleteEntry1, &QAction::triggered, this, &TfrmMainForm::DeleteEntry1Click);
+    vtvCurrentAlerts->setPopupMenu(popupTreeView);
 
     platform::ui::Tray* tray = m_services.tray;
     tray->setWindow(this);
@@ -478,17 +526,173 @@ void TfrmMainForm::SaveAlertDefinitions()
     setStatusText(QStringLiteral("Ready"));
 }
 
-void TfrmMainForm::SaveCurrentAlerts() {}
+void TfrmMainForm::SaveCurrentAlerts()
+{
+    // Whatever happens, the status and Busy come back; errors go to the caller.
+    struct Restore {
+        TfrmMainForm* form;
+        bool wasBusy;
+        ~Restore()
+        {
+            form->setStatusText(QStringLiteral("Ready"));
+            form->Busy = wasBusy;
+        }
+    } restore{this, Busy};
+    Busy = true;
+    setStatusText(QStringLiteral("Saving current alerts"));
+    processPendingMessages();
+    ItemsFile::save(Tree, dataFolder() + DataFiles::kItems);
+}
 
-void TfrmMainForm::LoadCurrentAlerts() {}
+void TfrmMainForm::LoadCurrentAlerts()
+{
+    // A fetch keeps keys, not nodes, between its hand-overs, so a reload
+    // while one runs takes nothing from under it.
+    setStatusText(QStringLiteral("Loading current alerts"));
+    processPendingMessages();
+    ItemsFile::load(dataFolder() + DataFiles::kItems, Tree);
+    setStatusText(QStringLiteral("Ready"));
+}
 
-void TfrmMainForm::RefreshLatestAlerts() {}
+void TfrmMainForm::RefreshLatestAlerts()
+{
+    try {
+        LatestAlerts::load(dataFolder() + DataFiles::kLatestAlertIndex, LatestAlertList);
+    } catch (const platform::IoError& e) {
+        // An index that cannot be read leaves the list as it was.
+        m_services.messages->error(this, QString::fromLocal8Bit(e.what()));
+    }
+    const int rows = int(std::max<qsizetype>(1, LatestAlertList.size()));
+    const bool currentMoves = grdLatestAlerts->currentRow() >= rows;
+    if (currentMoves)
+        grdLatestAlerts->setCurrentRowQuietly(rows - 1);
+    grdLatestAlerts->setRowCount(rows);
+    // The current row moved to the new last row: that counts as choosing it.
+    if (currentMoves)
+        grdLatestAlertsSelectCell(0, rows - 1);
+    for (int row = 0; row < LatestAlertList.size(); ++row) {
+        QTableWidgetItem* cell = grdLatestAlerts->item(row, 0);
+        if (!cell) {
+            cell = new QTableWidgetItem;
+            grdLatestAlerts->setItem(row, 0, cell);
+        }
+        cell->setText(QString());
+        cell->setText(platform::CodePage::toUnicode(LatestAlerts::rowText(Tree, LatestAlertList.at(row))));
+    }
+    grdLatestAlerts->viewport()->update();
+}
 
-void TfrmMainForm::AddAlert1Click() {}
+AlertNode* TfrmMainForm::FindNodeByASIN(const QByteArray& asin) const
+{
+    return LatestAlerts::FindNodeByASIN(Tree, asin);
+}
 
-void TfrmMainForm::DeleteAlert1Click() {}
+void TfrmMainForm::grdLatestAlertsDrawCell(QPainter* Canvas, int ACol, int ARow, const QRect& Rect)
+{
+    QFont font(QStringLiteral("Verdana"));
+    font.setPointSize(8);
+    font.setBold(true);
+    Canvas->save();
+    Canvas->setClipRect(Rect);
+    Canvas->setFont(font);
+    Canvas->setPen(QColor(kTextBlue));
+    if (LatestAlertList.isEmpty()) {
+        Canvas->fillRect(Rect, QColor(kAmber));
+        Canvas->drawText(Rect, Qt::AlignHCenter | Qt::AlignTop | Qt::TextWordWrap, QStringLiteral("No alerts yet."));
+    } else {
+        Canvas->fillRect(Rect, ARow == grdLatestAlerts->currentRow() ? QColor(kAmber) : QColor(Qt::white));
+        const QTableWidgetItem* cell = grdLatestAlerts->item(ARow, ACol);
+        if (cell)
+            Canvas->drawText(Rect, Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap, cell->text());
+    }
+    Canvas->restore();
+}
 
-void TfrmMainForm::DeleteEntry1Click() {}
+void TfrmMainForm::grdLatestAlertsSelectCell(int, int ARow)
+{
+    if (ARow < 0 || ARow >= LatestAlertList.size())
+        return;
+    AlertNode* node = FindNodeByASIN(LatestAlertList.at(ARow));
+    vtvCurrentAlerts->focusNode(node);
+    if (node)
+        vtvCurrentAlerts->selectNode(node);
+}
+
+void TfrmMainForm::AddAlert1Click()
+{
+    if (m_addAlert && m_addAlert->exec() == QDialog::Accepted)
+        timerFetchAmazonTimer();
+}
+
+void TfrmMainForm::DeleteAlert1Click()
+{
+    AlertNode* selected = vtvCurrentAlerts->selectedNode();
+    if (!selected) {
+        m_services.messages->inform(this, QStringLiteral("No alert selected for delete."));
+        return;
+    }
+    if (selected->parent() == Tree.root()) {
+        m_services.messages->inform(this, QStringLiteral("Please select an alert, not a category."));
+        return;
+    }
+    AlertNode* alert = selected;
+    while (alert->parent()->parent() != Tree.root())
+        alert = alert->parent();
+
+    // Saving lets pending events run, and with them a fetch's hand-over or
+    // another command: the lists and the tree may change meanwhile.
+    const QString keyword = alert->data.Keyword;
+    const QString localization = alert->data.Localization;
+    const NodeWatch watch(Tree, alert);
+    for (qsizetype i = Definitions.count() - 1; i >= 0; --i) {
+        if (i >= Definitions.count() || !Definitions.isConsistent())
+            continue;
+        if (platform::CodePage::toUnicode(Definitions.KeywordList.at(i)) == keyword &&
+            platform::CodePage::toUnicode(Definitions.LocalizationList.at(i)) == localization) {
+            Definitions.removeAt(i);
+            try {
+                SaveAlertDefinitions();
+            } catch (const platform::IoError& e) {
+                // The command ends here; the lists in memory stay as they
+                // are and the next add or delete writes them.
+                m_services.messages->error(this, QString::fromLocal8Bit(e.what()));
+                return;
+            }
+        }
+    }
+
+    alert = watch.node();
+    if (alert) {
+        AlertNode* group = alert->parent();
+        if (group->childCount() == 1) {
+            Tree.DeleteNode(group);
+        } else {
+            group->data.NewCount = lessBy(group->data.NewCount, alert->data.NewCount);
+            group->data.UnreadCount = lessBy(group->data.UnreadCount, alert->data.UnreadCount);
+            Tree.Invalidate(group);
+            Tree.DeleteNode(alert);
+        }
+    }
+    vtvCurrentAlerts->viewport()->update();
+}
+
+void TfrmMainForm::DeleteEntry1Click()
+{
+    AlertNode* item = CurrentItemNode;
+    if (!item)
+        return;
+    if (isTrue(item->data.IsNew)) {
+        // Its alert node and its group node.
+        AlertNode* up = item->parent();
+        for (int step = 0; step < 2 && up && up != Tree.root(); ++step, up = up->parent()) {
+            up->data.NewCount = lessBy(up->data.NewCount, 1);
+            Tree.Invalidate(up);
+        }
+    }
+    Tree.DeleteNode(item);
+    CurrentItemNode = nullptr;
+    vtvCurrentAlerts->viewport()->update();
+}
 
 // ---------------------------------------------------------------------------
 // Item details

@@ -10,16 +10,18 @@
 #include <QPointer>
 #include <QThread>
 
+#include <memory>
+
 class QAction;
 class QGroupBox;
 class QLabel;
 class QMenu;
+class QPainter;
+class QRect;
 class QPushButton;
 class QSplitter;
 class QStatusBar;
-class QTableWidget;
 class QTimer;
-class QTreeView;
 
 namespace platform::ui {
 class WebView;
@@ -27,6 +29,8 @@ class WebView;
 
 namespace quobex {
 
+class AlertTreeView;
+class LatestAlertsGrid;
 class TfrmAddAlert;
 class TfrmSettings;
 class TUpdaterThread;
@@ -64,9 +68,9 @@ public:
 
     // Controls
     QGroupBox* sGroupBox1;
-    QTableWidget* grdLatestAlerts;
+    LatestAlertsGrid* grdLatestAlerts;
     QPushButton* btnAddAlert;
-    QTreeView* vtvCurrentAlerts;
+    AlertTreeView* vtvCurrentAlerts;
     QPushButton* btnTellFriend;
     QPushButton* btnContact;
     QSplitter* Splitter1;
@@ -114,6 +118,9 @@ public Q_SLOTS:
     void DeleteAlert1Click();
     void DeleteEntry1Click();
 
+    // Latest alerts list: a row became the current row.
+    void grdLatestAlertsSelectCell(int ACol, int ARow);
+
     // The selection of the alert tree changed to `node` (none: nothing selected).
     void vtvCurrentAlertsChange(quobex::AlertNode* node);
 
@@ -138,6 +145,10 @@ public:
     void SaveCurrentAlerts();
     void LoadCurrentAlerts();
     void RefreshLatestAlerts();
+    // The first node in pre-order whose ASIN is `asin`, or none.
+    AlertNode* FindNodeByASIN(const QByteArray& asin) const;
+    // Paints one cell of the latest alerts list.
+    void grdLatestAlertsDrawCell(QPainter* Canvas, int ACol, int ARow, const QRect& Rect);
     void CheckForNewVersion();
     // The end handler of every fetch: trims and recounts the tree, stores
     // and reloads it, and tells the user about new products.
@@ -177,6 +188,8 @@ private:
     bool m_shown = false;
     bool m_ending = false;
     QPointer<QThread> m_fetchThread; // the running fetch's worker
+    // Turns the deletion or reload of CurrentItemNode into a selection of none.
+    std::unique_ptr<AlertTreeObserver> m_currentItemGuard;
 };
 
 } // namespace quobex

@@ -68,7 +68,14 @@ Program::Program(Services services)
     }
 
     m_mainForm = std::make_unique<TfrmMainForm>(services);
-    m_addAlert = new TfrmAddAlert(m_mainForm.get());
+    TfrmMainForm* form = m_mainForm.get();
+    TfrmAddAlert::Host host;
+    host.definitions = &form->Definitions;
+    host.saveDefinitions = [form] { form->SaveAlertDefinitions(); };
+    host.dataFolder = [form] { return form->dataFolder(); };
+    host.messages = services.messages;
+    host.requestEnd = [form](int code) { form->requestApplicationEnd(code); };
+    m_addAlert = new TfrmAddAlert(std::move(host), form);
     m_settings = new TfrmSettings(m_mainForm->timerFetchAmazon, SettingsFile(SettingsFile::defaultPath()),
                                   services.messages, m_mainForm.get());
     m_mainForm->setDialogs(m_addAlert, m_settings);

@@ -3,7 +3,7 @@
 #include "platform/CodePage.h"
 #include "platform/ui/MessageBoxes.h"
 #include "quobex/shell/DataFolder.h"
-#include "quobex/shell/MainForm.h"
+#include "quobex/store/AlertDefinitions.h"
 
 #include <QComboBox>
 #include <QFormLayout>
@@ -49,19 +49,31 @@ const QStringList& TfrmAddAlert::countries()
     return names;
 }
 
-TfrmAddAlert::TfrmAddAlert(TfrmMainForm* mainForm) : QDialog(mainForm), m_mainForm(mainForm)
+TfrmAddAlert::TfrmAddAlert(Host host, QWidget* parent) : QDialog(parent), m_host(std::move(host))
 {
     setObjectName(QStringLiteral("frmAddAlert"));
     setWindowTitle(QStringLiteral("Add Alert"));
+
+    QFont verdana(QStringLiteral("Verdana"));
+    verdana.setBold(true);
+    auto label = [&](const char* text) {
+        auto* l = new QLabel(QLatin1String(text));
+        l->setFont(verdana);
+        return l;
+    };
 
     txtNewAlert = new QLineEdit;
     txtNewAlert->setObjectName(QStringLiteral("txtNewAlert"));
     cmbItemType = new QComboBox;
     cmbItemType->setObjectName(QStringLiteral("cmbItemType"));
+    cmbItemType->setEditable(false);
+    cmbItemType->setFont(verdana);
     cmbItemType->addItems(itemTypes());
     cmbItemType->setCurrentText(QStringLiteral("Blended"));
     cmbCountry = new QComboBox;
     cmbCountry->setObjectName(QStringLiteral("cmbCountry"));
+    cmbCountry->setEditable(false);
+    cmbCountry->setFont(verdana);
     cmbCountry->addItems(countries());
     cmbCountry->setCurrentText(QStringLiteral("U.S.A."));
     btnAddAlert = new QPushButton(QStringLiteral("Add"));
@@ -71,9 +83,9 @@ TfrmAddAlert::TfrmAddAlert(TfrmMainForm* mainForm) : QDialog(mainForm), m_mainFo
     btnCancel->setObjectName(QStringLiteral("btnCancel"));
 
     auto* form = new QFormLayout;
-    form->addRow(new QLabel(QStringLiteral("Keyword(s):")), txtNewAlert);
-    form->addRow(new QLabel(QStringLiteral("Item Type:")), cmbItemType);
-    form->addRow(new QLabel(QStringLiteral("Localization:")), cmbCountry);
+    form->addRow(label("Keyword(s):"), txtNewAlert);
+    form->addRow(label("Item Type:"), cmbItemType);
+    form->addRow(label("Localization:"), cmbCountry);
     auto* buttons = new QHBoxLayout;
     buttons->addStretch(1);
     buttons->addWidget(btnAddAlert);
@@ -87,29 +99,31 @@ TfrmAddAlert::TfrmAddAlert(TfrmMainForm* mainForm) : QDialog(mainForm), m_mainFo
     connect(btnCancel, &QPushButton::clicked, this, &TfrmAddAlert::btnCancelClick);
 }
 
-void TfrmAddAlert::showEvent(QShowEvent* event)
+int TfrmAddAlert::exec()
 {
-    QDialog::showEvent(event);
-    const QString folder = m_mainForm->dataFolder();
+    const QString folder = m_host.dataFolder();
     if (!DataFolder::ensureExists(folder)) {
-        m_mainForm->services().messages->inform(
-            this, QStringLiteral("Error creating config folder: ") + DataFolder::displayPath(folder));
-        reject();
-        m_mainForm->requestApplicationEnd(1);
+        m_host.messages->inform(parentWidget(), QStringLiteral("Error creating config folder: ") +
+                                                    DataFolder::displayPath(folder));
+        if (m_host.requestEnd)
+            m_host.requestEnd(1);
+        setResult(QDialog::Rejected);
+        return QDialog::Rejected;
     }
+    return QDialog::exec();
 }
 
 void TfrmAddAlert::btnAddAlertClick()
 {
-    AlertDefinitions& defs = m_mainForm->Definitions;
+    AlertDefinitions& defs = *m_host.definitions;
     defs.KeywordList.append(platform::CodePage::fromUnicode(txtNewAlert->text()));
     defs.ItemTypeList.append(platform::CodePage::fromUnicode(cmbItemType->currentText()));
     defs.LocalizationList.append(platform::CodePage::fromUnicode(cmbCountry->currentText()));
     try {
-        m_mainForm->SaveAlertDefinitions();
+        m_host.saveDefinitions();
     } catch (const std::exception& e) {
         // The new entries stay in the lists; the dialog stays open.
-        m_mainForm->services().messages->error(this, QString::fromLocal8Bit(e.what()));
+        m_host.messages->error(this, QString::fromLocal8Bit(e.what()));
         return;
     }
     accept();

@@ -18,6 +18,13 @@ struct AlertDefinitions {
     {
         return KeywordList.size() == ItemTypeList.size() && KeywordList.size() == LocalizationList.size();
     }
+    // Removes alert i from all three lists.
+    void removeAt(qsizetype i)
+    {
+        KeywordList.removeAt(i);
+        ItemTypeList.removeAt(i);
+        LocalizationList.removeAt(i);
+    }
     void clear()
     {
         KeywordList.clear();

@@ -5,6 +5,7 @@
 #include "quobex/shell/MainForm.h"
 #include "quobex/shell/Program.h"
 #include "quobex/store/AddAlert.h"
+#include "quobex/store/AlertTreeView.h"
 #include "tests/support/AppHarness.h"
 #include "tests/support/Fixtures.h"
 

@@ -1,0 +1,95 @@
+#pragma once
+
+#include "quobex/model/AlertTree.h"
+
+#include <QColor>
+#include <QFontMetrics>
+#include <QTreeView>
+
+class QMenu;
+
+namespace quobex {
+
+class AlertTreeModel;
+
+// The alert tree as the user sees it: one line per node in the node's own
+// colour and weight, dotted tree lines, a single full-row selection in the
+// program's amber, a right click that selects before the menu opens.
+// Expanded and selected states are kept in the nodes, for the items file.
+class AlertTreeView : public QTreeView {
+    Q_OBJECT
+public:
+    static constexpr int kNodeHeight = 18;
+    static constexpr int kIndent = 18;
+    static constexpr int kFontPixels = 9;
+    static constexpr QRgb kSelectionColour = 0xFFFAB205;
+
+    explicit AlertTreeView(AlertTree& tree, QWidget* parent = nullptr);
+
+    AlertTreeModel* alertModel() const { return m_model; }
+    void setPopupMenu(QMenu* menu) { m_menu = menu; }
+
+    QModelIndex indexOf(const AlertNode* node) const;
+    AlertNode* nodeAt(const QModelIndex& index) const;
+    // The selected node, or none.
+    AlertNode* selectedNode() const;
+    // The node with the focus (the current index), or none.
+    AlertNode* focusedNode() const;
+
+    // Gives `node` the focus: its collapsed ancestors expand and it scrolls
+    // into view. None takes the focus away. The selection stays.
+    void focusNode(AlertNode* node);
+    // Makes `node` the only selected node.
+    void selectNode(AlertNode* node);
+
+    // The fill behind a selected row: amber while the tree has the focus,
+    // the button face colour otherwise.
+    QColor selectionColour() const;
+
+    void scrollTo(const QModelIndex& index, ScrollHint hint = EnsureVisible) override;
+    void reset() override;
+
+Q_SIGNALS:
+    // The user or the program selected another node (none: nothing is
+    // selected). Deleting or reloading nodes is not reported here: whoever
+    // holds on to a node watches the tree for that.
+    void selectionChange(quobex::AlertNode* node);
+
+protected:
+    void mousePressEvent(QMouseEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void drawBranches(QPainter* painter, const QRect& rect, const QModelIndex& index) const override;
+    void rowsAboutToBeRemoved(const QModelIndex& parent, int start, int end) override;
+    void rowsInserted(const QModelIndex& parent, int start, int end) override;
+    void dataChanged(const QModelIndex& topLeft, const QModelIndex& bottomRight,
+                     const QList<int>& roles = QList<int>()) override;
+
+private:
+    void onSelectionChanged(const QItemSelection& selected, const QItemSelection& deselected);
+    void onExpanded(const QModelIndex& index);
+    void onCollapsed(const QModelIndex& index);
+    void hideInvisibleNodes();
+    // The column is as wide as the widest shown text, at least the viewport,
+    // so long titles scroll sideways and the selection spans the row.
+    void scheduleFit();
+    void fitColumn();
+
+    // How wide a node's row is drawn: indentation, text, margins.
+    struct TextWidths {
+        explicit TextWidths(const QFont& font);
+        int row(const AlertNode& node, int depth) const;
+        QFontMetrics plain;
+        QFontMetrics bold;
+    };
+
+    AlertTreeModel* m_model;
+    QMenu* m_menu = nullptr;
+    AlertNode* m_reported = nullptr; // the node last reported selected
+    bool m_quiet = false;
+    bool m_fitPending = false;
+};
+
+} // namespace quobex
