@@ -284,8 +284,13 @@ void TfrmMainForm::FormCreate()
     NewTitles.clear();
     LatestAlertList.clear();
     const QString index = folder + DataFiles::kLatestAlertIndex;
-    if (QFileInfo::exists(index))
-        LatestAlertList = platform::TextList::load(index);
+    if (QFileInfo::exists(index)) {
+        try {
+            LatestAlertList = platform::TextList::load(index);
+        } catch (const platform::IoError& e) {
+            m_services.messages->error(this, QString::fromLocal8Bit(e.what()));
+        }
+    }
 
     Tree.Clear();
     CurrentItemNode = nullptr;
@@ -515,7 +520,14 @@ void TfrmMainForm::LoadAlertDefinitions()
     setStatusText(QStringLiteral("Loading keyword list"));
     Definitions.KeywordList.clear();
     processPendingMessages();
-    Definitions = AlertDefinitions::load(dataFolder());
+    try {
+        Definitions = AlertDefinitions::load(dataFolder());
+    } catch (const platform::IoError& e) {
+        // A file that cannot be read must not count as missing: that would
+        // make the lists unequal and throw the items file away.
+        Definitions.clear();
+        m_services.messages->error(this, QString::fromLocal8Bit(e.what()));
+    }
 }
 
 void TfrmMainForm::SaveAlertDefinitions()

@@ -49,6 +49,9 @@ void TestProgram::endsCleanlyOnSignal()
     QVERIFY(program.waitForFinished(20000));
     QCOMPARE(program.exitStatus(), QProcess::NormalExit);
     QCOMPARE(program.exitCode(), 0);
+    // The empty tree was saved on the way out: the signature and a count of 0.
+    QCOMPARE(testsupport::readFile(dataFolder + QStringLiteral("quobex_amazon_items.dat")),
+             QByteArray::fromHex("452056005400020020004620" "00000000"));
 }
 
 QTEST_GUILESS_MAIN(TestProgram)

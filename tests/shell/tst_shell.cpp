@@ -10,6 +10,7 @@
 #include "tests/support/Fixtures.h"
 
 #include <QAction>
+#include <QDir>
 #include <QFileInfo>
 #include <QGroupBox>
 #include <QMenu>
@@ -48,6 +49,7 @@ private Q_SLOTS:
     void firstStartCreatesDataFolderAndMarker();
     void oldItemsFileIsDiscardedOnce();
     void unusableDataFolderIsReportedTwice();
+    void unreadableDefinitionsKeepTheItemsFile();
     void windowHasItsControlsAndMenus();
     void windowsAreMadeInOrderAndTimersStartTogether();
     void startupTimerRunsOnce();
@@ -115,6 +117,21 @@ void TestShell::unusableDataFolderIsReportedTwice()
     QVERIFY(app.form()->isVisible());
 }
 
+void TestShell::unreadableDefinitionsKeepTheItemsFile()
+{
+    AppHarness app;
+    app.home.makeDataFolder();
+    writeFile(app.home.file(QStringLiteral("quobex_version.dat")), "1.0.8.49");
+    writeFile(app.home.file(QStringLiteral("quobex_amazon_items.dat")), "whatever the tree was");
+    writeFile(app.home.file(QStringLiteral("quobex_itemtype_config.dat")), "Books\r\n");
+    // A folder where the keyword file should be: it exists and cannot be read.
+    QDir().mkpath(app.home.file(QStringLiteral("quobex_keyword_config.dat")));
+    app.create();
+    QCOMPARE(app.messages.errors.size(), 1);
+    QCOMPARE(app.form()->Definitions.count(), 0);
+    QVERIFY(QFileInfo::exists(app.home.file(QStringLiteral("quobex_amazon_items.dat"))));
+}
+
 void TestShell::windowHasItsControlsAndMenus()
 {
     AppHarness app;
@@ -128,6 +145,7 @@ void TestShell::windowHasItsControlsAndMenus()
     QVERIFY(form->btnContact->text().startsWith(QStringLiteral("Contact ")));
     QCOMPARE(form->btnBuy->text(), QStringLiteral("More Info"));
     QCOMPARE(form->vtvCurrentAlerts->toolTip(), QStringLiteral("Right click to add an alert"));
+    QCOMPARE(form->statusText(), QStringLiteral("Ready"));
     for (const char* name : {"sGroupBox1", "grdLatestAlerts", "btnAddAlert", "vtvCurrentAlerts", "btnTellFriend",
                              "btnContact", "Splitter1", "sGroupBox2", "wbPicture", "btnBuy", "mainStatusBar",
                              "popupTray", "popupTreeView", "timerStartup", "timerFetchAmazon", "timerPing",
