@@ -1,8 +1,12 @@
 // Fetches through the real main window against the fake web service: what
 // starts them, how they wait for each other, and what the user is told.
 
+#include "quobex/settings/NumberEdit.h"
 #include "quobex/settings/Settings.h"
 #include "quobex/shell/MainForm.h"
+#include "quobex/store/AddAlert.h"
+#include "quobex/store/AlertTreeView.h"
+#include "quobex/store/ItemsFile.h"
 
 #include "platform/Wait.h"
 #include "tests/support/AppHarness.h"
@@ -12,6 +16,9 @@
 
 #include <QAction>
 #include <QCheckBox>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
@@ -59,6 +66,9 @@ private Q_SLOTS:
     void checkNowDuringAFetchWaitsForIt();
     void failedFirstRequestStillCompletes();
     void endingDuringAFetchGivesItUp();
+    void addedAlertIsSearchedAndStored();
+    void completionKeepsTheNewestItems();
+    void deletesDuringAFetch();
 
 private:
     TfrmMainForm* start();
@@ -108,9 +118,18 @@ void TestFetch::fetchTellsTheUser()
     form->hide();
     fetchAndWait();
 
-    QCOMPARE(texts(status).mid(0, 7), kCategoryTexts + QStringList{QStringLiteral("Ready.")});
-    QCOMPARE(texts(status).at(7), QStringLiteral("Saving Results..."));
-    QCOMPARE(form->statusText(), QStringLiteral("Ready"));
+    const QStringList completion{QStringLiteral("Ready."),         QStringLiteral("Saving Results..."),
+                                 QStringLiteral("Saving current alerts"), QStringLiteral("Ready"),
+                                 QStringLiteral("Loading current alerts"), QStringLiteral("Ready"),
+                                 QStringLiteral("Ready")};
+    QCOMPARE(texts(status), kCategoryTexts + completion);
+    // Stored and read back: the tree is the file's content.
+    quobex::AlertTree stored;
+    quobex::ItemsFile::load(m_app->home.file(QStringLiteral("quobex_amazon_items.dat")), stored);
+    QCOMPARE(stored.nodeCount(), form->Tree.nodeCount());
+    QCOMPARE(stored.nodeCount(), 2 + 6 + 2);
+    QCOMPARE(testsupport::readFile(m_app->home.file(QStringLiteral("quobex_latest_alert_index.dat"))),
+             QByteArray("A2\r\nA1\r\n"));
     QCOMPARE(m_service->targetsOf("BrowseNodeLookup").size(), 6);
     QCOMPARE(m_service->targetsOf("ItemLookup").size(), 2);
 
@@ -236,6 +255,98 @@ void TestFetch::endingDuringAFetchGivesItUp()
     QCOMPARE(m_app->lastExitCode, 0);
     QTest::qWait(50); // the worker's end arrives after the program chose to end
     QCOMPARE(m_app->tray.balloons.size(), 0);
+}
+
+void TestFetch::addedAlertIsSearchedAndStored()
+{
+    m_service->setSearchReply("harry potter",
+                              Reply::xml(replies::search(replies::item("HP1", "Stone") + replies::item("HP2", "Chamber"))));
+    TfrmMainForm* form = start();
+    quobex::TfrmAddAlert* dialog = form->addAlertForm();
+    QTimer::singleShot(0, dialog, [dialog] {
+        dialog->txtNewAlert->setText(QStringLiteral("harry potter"));
+        dialog->cmbItemType->setCurrentText(QStringLiteral("Books"));
+        QTest::mouseClick(dialog->btnAddAlert, Qt::LeftButton);
+    });
+    QTest::mouseClick(form->btnAddAlert, Qt::LeftButton);
+    QVERIFY(form->Busy); // the dialog's "Add" started the fetch
+    QVERIFY(platform::WaitWhile([form] { return form->Busy; }, 5));
+
+    QCOMPARE(m_service->targetsOf("ItemSearch").size(), 1);
+    QVERIFY(m_service->targetsOf("ItemSearch")[0].contains("&SearchIndex=Books&Keywords=harry+potter&"));
+    // The groups of the tree: the new alert's first, then the built-in ones.
+    QCOMPARE(form->Tree.root()->child(0)->data.ItemType, QStringLiteral("Books"));
+    const AlertNode* alert = form->Tree.root()->child(0)->firstChild();
+    QCOMPARE(alert->data.Keyword, QStringLiteral("harry potter"));
+    QCOMPARE(alert->childCount(), 2);
+    QCOMPARE(alert->firstChild()->data.ASIN, QStringLiteral("HP2")); // the newest on top
+    QCOMPARE(alert->data.NewCount, 2);
+    QCOMPARE(alert->data.UnreadCount, 2);
+    QCOMPARE(form->Tree.root()->child(0)->data.UnreadCount, 2);
+    QCOMPARE(m_app->tray.balloons.last().text, QStringLiteral("Stone\r\nChamber\r\nBook One\r\nBook Two\r\n"));
+}
+
+void TestFetch::completionKeepsTheNewestItems()
+{
+    QByteArray many;
+    for (int i = 1; i <= 25; ++i)
+        many += replies::item("K" + QByteArray::number(i), "Title " + QByteArray::number(i));
+    m_service->setSearchReply("many", Reply::xml(replies::search(many)));
+    m_app->home.makeDataFolder();
+    testsupport::writeFile(m_app->home.file(QStringLiteral("quobex_keyword_config.dat")), "many\r\n");
+    testsupport::writeFile(m_app->home.file(QStringLiteral("quobex_itemtype_config.dat")), "Books\r\n");
+    testsupport::writeFile(m_app->home.file(QStringLiteral("quobex_localization_config.dat")), "U.S.A.\r\n");
+    TfrmMainForm* form = start();
+    QCOMPARE(form->keepArticles(), 20);
+    fetchAndWait();
+
+    const AlertNode* alert = form->Tree.FindGroup(QStringLiteral("Books"))->firstChild();
+    QCOMPARE(alert->childCount(), 20);
+    QCOMPARE(alert->firstChild()->data.ASIN, QStringLiteral("K25"));
+    QCOMPARE(alert->child(19)->data.ASIN, QStringLiteral("K6"));
+    QCOMPARE(alert->data.NewCount, 20);
+    quobex::AlertTree stored;
+    quobex::ItemsFile::load(m_app->home.file(QStringLiteral("quobex_amazon_items.dat")), stored);
+    QCOMPARE(stored.FindGroup(QStringLiteral("Books"))->firstChild()->childCount(), 20);
+    // The latest alerts keep 20 too; the balloon still names all 27.
+    QCOMPARE(form->LatestAlertList.size(), 20);
+    QCOMPARE(form->LatestAlertList.first(), QByteArray("A2"));
+    QCOMPARE(m_app->tray.balloons.last().text.count(QStringLiteral("\r\n")), 27);
+}
+
+void TestFetch::deletesDuringAFetch()
+{
+    m_service->setSearchReply("doomed", Reply::xml(replies::search(replies::item("D1", "Late"))).delayed(300));
+    m_service->setSearchReply("first", Reply::xml(replies::search(replies::item("F1", "Early"))));
+    m_app->home.makeDataFolder();
+    testsupport::writeFile(m_app->home.file(QStringLiteral("quobex_keyword_config.dat")), "first\r\ndoomed\r\n");
+    testsupport::writeFile(m_app->home.file(QStringLiteral("quobex_itemtype_config.dat")), "Books\r\nBooks\r\n");
+    testsupport::writeFile(m_app->home.file(QStringLiteral("quobex_localization_config.dat")), "U.S.A.\r\nU.S.A.\r\n");
+    TfrmMainForm* form = start();
+    form->QueryAmazonNow2->trigger();
+    quobex::AlertTree& tree = form->Tree;
+    auto alertNamed = [&](const char* keyword) -> AlertNode* {
+        AlertNode* group = tree.FindGroup(QStringLiteral("Books"));
+        return group ? tree.FindAlert(group, QString::fromLatin1(keyword), QStringLiteral("U.S.A.")) : nullptr;
+    };
+    // While "doomed" waits for its reply: read "Early", delete it as an
+    // entry, then delete the "doomed" alert itself.
+    QVERIFY(platform::WaitWhile([&] { return !alertNamed("doomed"); }, 2));
+    AlertNode* early = alertNamed("first")->firstChild();
+    form->vtvCurrentAlerts->selectNode(early);
+    QCOMPARE(form->CurrentItemNode, early);
+    form->DeleteEntry1Click();
+    QCOMPARE(form->CurrentItemNode, nullptr);
+    form->vtvCurrentAlerts->selectNode(alertNamed("doomed"));
+    form->DeleteAlert1Click();
+    QVERIFY(!alertNamed("doomed"));
+    QVERIFY(form->Busy);
+
+    QVERIFY(platform::WaitWhile([form] { return form->Busy; }, 5));
+    QVERIFY(!alertNamed("doomed")); // not brought back by its late reply
+    QCOMPARE(alertNamed("first")->childCount(), 0);
+    QCOMPARE(form->Definitions.KeywordList, QList<QByteArray>{"first"});
+    QVERIFY(!form->NewTitles.contains("Late"));
 }
 
 QTEST_MAIN(TestFetch)
