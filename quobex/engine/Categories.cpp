@@ -59,15 +59,21 @@ void FetchSession::FetchCategories()
     }
 }
 
+AlertNode* FetchSession::findOrMakeCategoryGroup(const QString& groupName)
+{
+    AlertNode* group = m_tree.FindGroup(groupName);
+    if (!group) {
+        group = m_tree.AddChild(m_tree.root());
+        group->data.ItemType = groupName;
+        m_tree.Invalidate(group);
+    }
+    return group;
+}
+
 void FetchSession::FindCategoryGroup(const QString& groupName)
 {
     platform::Synchronize([&] {
-        AlertNode* group = m_tree.FindGroup(groupName);
-        if (!group) {
-            group = m_tree.AddChild(m_tree.root());
-            group->data.ItemType = groupName;
-            m_tree.Invalidate(group);
-        }
+        AlertNode* group = findOrMakeCategoryGroup(groupName);
         group->data.NewCount = 0;
         m_tree.Invalidate(group);
     });
@@ -77,14 +83,9 @@ AlertKey FetchSession::FindCategoryAlert(const QString& groupName, const QString
                                          const QString& localization)
 {
     platform::Synchronize([&] {
-        AlertNode* group = m_tree.FindGroup(groupName);
-        if (!group) {
-            // The user deleted the group's last alert since the group was
-            // found: the built-in group comes back, as every fetch brings it.
-            group = m_tree.AddChild(m_tree.root());
-            group->data.ItemType = groupName;
-            m_tree.Invalidate(group);
-        }
+        // Made again when the user deleted the group's last alert since the
+        // group was found: the built-in group comes back, as every fetch brings it.
+        AlertNode* group = findOrMakeCategoryGroup(groupName);
         AlertNode* alert = m_tree.FindAlert(group, itemType, localization);
         if (!alert) {
             alert = m_tree.AddChild(group);

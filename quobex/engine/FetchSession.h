@@ -121,6 +121,7 @@ private:
     void prepareAlertNode(const SearchInputs& inputs);
     // False when the alert node is gone.
     bool mergeItem(const SearchInputs& inputs, const QDomElement& item);
+    AlertNode* findOrMakeCategoryGroup(const QString& groupName);
     EntryMerge mergeListEntry(const AlertKey& key, const QString& asin, const QString& title,
                               const QString& responseGroup);
     // Fills the new product's record from the lookup reply, then counts and

@@ -22,14 +22,7 @@ namespace replies = testsupport::replies;
 
 namespace {
 
-const QStringList kCategoryTexts = {
-    QStringLiteral("Fetching results for Top Sellers (Books, U.S.A)"),
-    QStringLiteral("Fetching results for Top Sellers (DVD, U.S.A)"),
-    QStringLiteral("Fetching results for Top Sellers (Music, U.S.A)"),
-    QStringLiteral("Fetching results for New Releases (Books, U.S.A)"),
-    QStringLiteral("Fetching results for New Releases (DVD, U.S.A)"),
-    QStringLiteral("Fetching results for New Releases (Music, U.S.A)"),
-};
+const QStringList& kCategoryTexts = replies::kCategoryStatusTexts;
 
 QStringList childNames(const AlertNode* node)
 {
