@@ -405,7 +405,14 @@ void TfrmMainForm::timerStartupTimer()
 
 void TfrmMainForm::timerFetchAmazonTimer()
 {
-    // A request during a fetch waits for its completion, then starts anew.
+    // A request that comes while the completion or a save holds Busy, from
+    // the events they let through, cannot wait here: what would clear Busy
+    // is below it on the stack. It runs as soon as that has ended.
+    if (Busy && m_busyHolders > 0) {
+        m_fetchPending = true;
+        return;
+    }
+    // Any other request during a fetch waits for its completion, then starts anew.
     if (!platform::WaitWhile([this] { return Busy; }, 50) || m_ending)
         return;
     Busy = true;
@@ -443,6 +450,18 @@ int TfrmMainForm::keepArticles() const
     return m_settings ? m_settings->keepArticles() : 20;
 }
 
+void TfrmMainForm::BusyHold::release()
+{
+    if (--form->m_busyHolders == 0 && form->m_fetchPending) {
+        QTimer::singleShot(0, form, [f = form] {
+            if (!f->m_fetchPending || f->m_ending)
+                return;
+            f->m_fetchPending = false;
+            f->timerFetchAmazonTimer();
+        });
+    }
+}
+
 void TfrmMainForm::FetchCompleted()
 {
     if (m_ending) {
@@ -450,6 +469,7 @@ void TfrmMainForm::FetchCompleted()
         Busy = false;
         return;
     }
+    const BusyHold hold(this);
     Tree.TrimAndRecount(keepArticles());
     setStatusText(QStringLiteral("Saving Results..."));
     bool saved = true;
@@ -541,6 +561,7 @@ void TfrmMainForm::SaveAlertDefinitions()
 void TfrmMainForm::SaveCurrentAlerts()
 {
     // Whatever happens, the status and Busy come back; errors go to the caller.
+    const BusyHold hold(this);
     struct Restore {
         TfrmMainForm* form;
         bool wasBusy;

@@ -188,6 +188,18 @@ private:
     bool m_shown = false;
     bool m_ending = false;
     QPointer<QThread> m_fetchThread; // the running fetch's worker
+    // The completion and the items-file save hold Busy while they let events
+    // through; a fetch asked for meanwhile is started once they are done.
+    struct BusyHold {
+        explicit BusyHold(TfrmMainForm* f) : form(f) { ++form->m_busyHolders; }
+        ~BusyHold() { release(); }
+        BusyHold(const BusyHold&) = delete;
+        BusyHold& operator=(const BusyHold&) = delete;
+        void release();
+        TfrmMainForm* form;
+    };
+    int m_busyHolders = 0;
+    bool m_fetchPending = false;
     // Turns the deletion or reload of CurrentItemNode into a selection of none.
     std::unique_ptr<AlertTreeObserver> m_currentItemGuard;
 };

@@ -57,6 +57,7 @@ private Q_SLOTS:
     void switchesSuppressTheirSignal_data();
     void switchesSuppressTheirSignal();
     void checkNowDuringAFetchWaitsForIt();
+    void requestDuringTheCompletionRunsAfterIt();
     void failedFirstRequestStillCompletes();
     void endingDuringAFetchGivesItUp();
     void addedAlertIsSearchedAndStored();
@@ -213,6 +214,24 @@ void TestFetch::checkNowDuringAFetchWaitsForIt()
     QCOMPARE(seen.mid(0, 7), kCategoryTexts + QStringList{QStringLiteral("Ready.")});
     QCOMPARE(seen.indexOf(kCategoryTexts[0], 1) > firstDone, true);
     QCOMPARE(m_service->targetsOf("BrowseNodeLookup").size(), 12);
+}
+
+void TestFetch::requestDuringTheCompletionRunsAfterIt()
+{
+    TfrmMainForm* form = start();
+    QSignalSpy status(form, &TfrmMainForm::statusTextChanged);
+    int asked = 0;
+    // As if the fetch timer or the user asked while the completion stores the tree.
+    connect(form, &TfrmMainForm::statusTextChanged, this, [&](const QString& text) {
+        if (text == QStringLiteral("Saving current alerts") && asked++ == 0)
+            form->QueryAmazonNow2->trigger();
+    });
+    fetchAndWait();
+    QCOMPARE(asked, 1);
+    // The second fetch starts once the first completion has ended, and runs whole.
+    QVERIFY(platform::WaitWhile([&] { return texts(status).count(QStringLiteral("Saving Results...")) < 2 || form->Busy; }, 5));
+    QCOMPARE(m_service->targetsOf("BrowseNodeLookup").size(), 12);
+    QVERIFY(!form->Busy);
 }
 
 void TestFetch::failedFirstRequestStillCompletes()
