@@ -9,7 +9,10 @@ SaveFile::SaveFile(const QString& path) : m_file(path)
     // QSaveFile falls back to writing in place where it cannot make a
     // temporary file beside the target; we never want a half-written file.
     m_file.setDirectWriteFallback(false);
-    if (!m_file.open(QIODevice::WriteOnly))
+    // Unbuffered: QSaveFile's own buffer is flushed only at commit, where a
+    // short write goes unnoticed and a cut-off file would replace a whole
+    // one. Every write here reaches the file at once and is checked.
+    if (!m_file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
         fail("create");
 }
 
@@ -38,7 +41,7 @@ void SaveFile::seek(qint64 position)
 
 void SaveFile::commit()
 {
-    if (!m_file.commit())
+    if (m_file.error() != QFileDevice::NoError || !m_file.commit())
         fail("write");
     m_committed = true;
 }

@@ -4,6 +4,7 @@
 #include "platform/SaveFile.h"
 
 #include <QFile>
+#include <QFileInfo>
 
 namespace platform::TextList {
 
@@ -55,6 +56,14 @@ Lines load(const QString& path)
     if (file.error() != QFileDevice::NoError)
         throw IoError(QStringLiteral("Cannot read file \"%1\". %2").arg(path, file.errorString()).toStdString());
     return parse(bytes);
+}
+
+bool loadIfExists(const QString& path, Lines& lines)
+{
+    if (!QFileInfo::exists(path))
+        return false;
+    lines = load(path);
+    return true;
 }
 
 void save(const QString& path, const Lines& lines)

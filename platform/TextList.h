@@ -17,6 +17,9 @@ QByteArray join(const Lines& lines);
 
 // Reads the file's lines. Throws IoError when the file exists but cannot be read.
 Lines load(const QString& path);
+// Replaces `lines` by the file's lines when the file exists; a missing file
+// leaves them as they are and gives false. Throws IoError like load().
+bool loadIfExists(const QString& path, Lines& lines);
 // Replaces the file atomically. Throws IoError; the old file then stays whole.
 void save(const QString& path, const Lines& lines);
 

@@ -5,8 +5,7 @@
 #include "platform/TextList.h"
 #include "quobex/config/DataFiles.h"
 #include "quobex/model/AlertTree.h"
-
-#include <QFileInfo>
+#include "quobex/store/LatestAlerts.h"
 
 #include <exception>
 
@@ -20,12 +19,10 @@ TUpdaterThread::TUpdaterThread(const Endpoints& endpoints, MainWindowState state
       m_session(endpoints, *m_state.tree, *m_state.newTitles)
 {
     connect(this, &QThread::finished, this, &QObject::deleteLater);
-    if (QFileInfo::exists(m_indexFile)) {
-        try {
-            m_session.latestAlertIndex() = platform::TextList::load(m_indexFile);
-        } catch (const std::exception&) {
-            // Unreadable: the fetch starts a new index and writes it at the end.
-        }
+    try {
+        LatestAlerts::load(m_indexFile, m_session.latestAlertIndex());
+    } catch (const std::exception&) {
+        // Unreadable: the fetch starts a new index and writes it at the end.
     }
     m_session.setStatusHandler([this](const QByteArray& text) {
         if (m_state.showStatus)

@@ -284,12 +284,10 @@ void TfrmMainForm::FormCreate()
     NewTitles.clear();
     LatestAlertList.clear();
     const QString index = folder + DataFiles::kLatestAlertIndex;
-    if (QFileInfo::exists(index)) {
-        try {
-            LatestAlertList = platform::TextList::load(index);
-        } catch (const platform::IoError& e) {
-            m_services.messages->error(this, QString::fromLocal8Bit(e.what()));
-        }
+    try {
+        LatestAlerts::load(index, LatestAlertList);
+    } catch (const platform::IoError& e) {
+        m_services.messages->error(this, QString::fromLocal8Bit(e.what()));
     }
 
     Tree.Clear();

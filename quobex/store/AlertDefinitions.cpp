@@ -1,29 +1,19 @@
 #include "quobex/store/AlertDefinitions.h"
 
+#include "platform/SaveFile.h"
 #include "platform/TextList.h"
 #include "quobex/config/DataFiles.h"
 
 #include <QFile>
-#include <QFileInfo>
 
 namespace quobex {
-
-namespace {
-
-void loadIfExists(const QString& path, QList<QByteArray>& list)
-{
-    if (QFileInfo::exists(path))
-        list = platform::TextList::load(path);
-}
-
-} // namespace
 
 AlertDefinitions AlertDefinitions::load(const QString& folder)
 {
     AlertDefinitions defs;
-    loadIfExists(folder + DataFiles::kKeywords, defs.KeywordList);
-    loadIfExists(folder + DataFiles::kItemTypes, defs.ItemTypeList);
-    loadIfExists(folder + DataFiles::kLocalizations, defs.LocalizationList);
+    platform::TextList::loadIfExists(folder + DataFiles::kKeywords, defs.KeywordList);
+    platform::TextList::loadIfExists(folder + DataFiles::kItemTypes, defs.ItemTypeList);
+    platform::TextList::loadIfExists(folder + DataFiles::kLocalizations, defs.LocalizationList);
     if (!defs.isConsistent()) {
         defs.clear();
         QFile::remove(folder + DataFiles::kItems);
@@ -33,9 +23,18 @@ AlertDefinitions AlertDefinitions::load(const QString& folder)
 
 void AlertDefinitions::save(const QString& folder) const
 {
-    platform::TextList::save(folder + DataFiles::kKeywords, KeywordList);
-    platform::TextList::save(folder + DataFiles::kItemTypes, ItemTypeList);
-    platform::TextList::save(folder + DataFiles::kLocalizations, LocalizationList);
+    // Files of unequal length throw every alert and the items file away at
+    // the next start. So all three are written whole before any replaces
+    // its predecessor: a failed write leaves the old set as it was.
+    platform::SaveFile keywords(folder + DataFiles::kKeywords);
+    platform::SaveFile itemTypes(folder + DataFiles::kItemTypes);
+    platform::SaveFile localizations(folder + DataFiles::kLocalizations);
+    keywords.write(platform::TextList::join(KeywordList));
+    itemTypes.write(platform::TextList::join(ItemTypeList));
+    localizations.write(platform::TextList::join(LocalizationList));
+    keywords.commit();
+    itemTypes.commit();
+    localizations.commit();
 }
 
 } // namespace quobex

@@ -3,16 +3,12 @@
 #include "platform/CodePage.h"
 #include "platform/TextList.h"
 
-#include <QFileInfo>
 
 namespace quobex::LatestAlerts {
 
 bool load(const QString& path, QList<QByteArray>& list)
 {
-    if (!QFileInfo::exists(path))
-        return false;
-    list = platform::TextList::load(path);
-    return true;
+    return platform::TextList::loadIfExists(path, list);
 }
 
 AlertNode* FindNodeByASIN(const AlertTree& tree, const QByteArray& asin)

@@ -16,7 +16,9 @@
 #include <QTest>
 #include <QtEndian>
 
+#include <csignal>
 #include <limits>
+#include <sys/resource.h>
 
 using namespace quobex;
 
@@ -202,6 +204,7 @@ private Q_SLOTS:
     void unequalDefinitionFilesDiscardAll();
     void noDefinitionFiles();
     void definitionsRoundTrip();
+    void definitionsAreReplacedAsASet();
 
 private:
     QString path(const QString& name) const { return m_dir->filePath(name); }
@@ -496,6 +499,28 @@ void TestStore::everyCutAndByteChangeLoadsSafely()
     }
     // Changes inside texts and counts are still well-formed files.
     QVERIFY(accepted > 0);
+
+    // The same through the file reader, which buffers and seeks: every cut,
+    // and every byte set to each of two values.
+    const QString file = path(QStringLiteral("swept.dat"));
+    for (qsizetype length = 0; length < bytes.size(); ++length) {
+        writeFile(file, bytes.left(length));
+        AlertTree tree;
+        if (ItemsFile::load(file, tree) == ItemsFile::LoadResult::Loaded)
+            QVERIFY2(tree.groupCount() < 2, qPrintable(QString::number(length)));
+        QCOMPARE(readFile(file), bytes.left(length)); // the file is left alone
+    }
+    for (qsizetype at = 0; at < bytes.size(); ++at) {
+        for (const char value : {'\x00', '\xff'}) {
+            QByteArray one = bytes;
+            one[at] = value;
+            writeFile(file, one);
+            AlertTree tree;
+            const bool loaded = ItemsFile::load(file, tree) == ItemsFile::LoadResult::Loaded;
+            AlertTree fromMemory;
+            QCOMPARE(loaded, ItemsFile::decode(one, fromMemory));
+        }
+    }
 }
 
 void TestStore::deepNestingNeedsNoStack()
@@ -691,6 +716,40 @@ void TestStore::definitionsRoundTrip()
     QCOMPARE(back.KeywordList, defs.KeywordList);
     QCOMPARE(back.ItemTypeList, defs.ItemTypeList);
     QCOMPARE(back.LocalizationList, defs.LocalizationList);
+}
+
+void TestStore::definitionsAreReplacedAsASet()
+{
+    // Unequal files would throw every alert away at the next start, so a
+    // save that fails halfway must leave the whole old set.
+    const QString folder = m_dir->path() + QLatin1Char('/');
+    AlertDefinitions defs;
+    defs.KeywordList = {"old"};
+    defs.ItemTypeList = {"Books"};
+    defs.LocalizationList = {"U.S.A."};
+    defs.save(folder);
+
+    defs.KeywordList.append("new");
+    defs.ItemTypeList.append(QByteArray(8192, 'x')); // too long for the limit below
+    defs.LocalizationList.append("U.K.");
+    rlimit old{};
+    getrlimit(RLIMIT_FSIZE, &old);
+    const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit limit = old;
+    limit.rlim_cur = 4096;
+    setrlimit(RLIMIT_FSIZE, &limit);
+    bool failed = false;
+    try {
+        defs.save(folder);
+    } catch (const platform::IoError&) {
+        failed = true;
+    }
+    setrlimit(RLIMIT_FSIZE, &old);
+    std::signal(SIGXFSZ, previousHandler);
+    QVERIFY(failed);
+    QCOMPARE(readFile(folder + DataFiles::kKeywords), QByteArray("old\r\n"));
+    QCOMPARE(readFile(folder + DataFiles::kItemTypes), QByteArray("Books\r\n"));
+    QCOMPARE(readFile(folder + DataFiles::kLocalizations), QByteArray("U.S.A.\r\n"));
 }
 
 QTEST_GUILESS_MAIN(TestStore)
