@@ -1,6 +1,7 @@
 #include "platform/SpecialFolders.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QStandardPaths>
 
 #ifdef Q_OS_WIN
@@ -37,6 +38,18 @@ QString SpecialFolderPath(int number)
         path.chop(1);
     return path;
 #endif
+}
+
+bool EnsureFolder(const QString& dir)
+{
+    if (QFileInfo(dir).isDir())
+        return true;
+    return QDir().mkdir(dir);
+}
+
+QString NativePath(const QString& path)
+{
+    return QDir::toNativeSeparators(path);
 }
 
 } // namespace platform

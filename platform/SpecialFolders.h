@@ -11,6 +11,12 @@ namespace platform {
 // string when the number is unknown or the folder cannot be resolved.
 QString SpecialFolderPath(int number);
 
+// True when `dir` is a directory or could be made one; only its last level
+// is made, the parent must exist.
+bool EnsureFolder(const QString& dir);
+// A path as the user's system writes it, for messages.
+QString NativePath(const QString& path);
+
 constexpr int kAppDataFolder = 26;
 constexpr int kInternetCacheFolder = 32;
 

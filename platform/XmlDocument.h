@@ -18,7 +18,6 @@ public:
     void load(const QByteArray& bytes);
 
     QDomElement documentElement() const { return m_doc.documentElement(); }
-    const QDomDocument& dom() const { return m_doc; }
 
 private:
     QDomDocument m_doc;

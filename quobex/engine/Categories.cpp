@@ -102,12 +102,27 @@ AlertKey FetchSession::FindCategoryAlert(const QString& groupName, const QString
 
 void FetchSession::FetchBrowseNode(const AlertKey& key)
 {
-    // The category alert node's item type is its keyword; its group's item
-    // type is the group name.
-    const QByteArray responseGroup = ResponseGroupOf(key.group);
+    // What the request names comes from the records: the alert node's item
+    // type and localization, its group node's item type (the group name).
+    QString itemType;
+    QString localization;
+    QString groupName;
+    bool exists = false;
+    platform::Synchronize([&] {
+        const AlertNode* alert = findAlertNode(key);
+        if (!alert)
+            return;
+        exists = true;
+        itemType = alert->data.ItemType;
+        localization = alert->data.Localization;
+        groupName = alert->parent()->data.ItemType;
+    });
+    if (!exists)
+        return;
+    const QByteArray responseGroup = ResponseGroupOf(groupName);
     const QString entryName = entryElementOf(responseGroup);
-    loadReply(m_document, BrowseNodeLookupUrl(m_endpoints, platform::CodePage::fromUnicode(key.localization),
-                                              key.keyword, key.group));
+    const QByteArray store = platform::CodePage::fromUnicode(localization);
+    loadReply(m_document, BrowseNodeLookupUrl(m_endpoints, store, itemType, groupName));
 
     QDomElement list = child(child(child(m_document.documentElement(), QStringLiteral("BrowseNodes")),
                                    QStringLiteral("BrowseNode")),
@@ -121,9 +136,8 @@ void FetchSession::FetchBrowseNode(const AlertKey& key)
             continue;
         const QDomElement entry = n.toElement();
         const QString asin = text(child(entry, QStringLiteral("ASIN")));
-        const QString title = text(child(entry, QStringLiteral("Title")));
         EntryMerge merged = EntryMerge::Gone;
-        platform::Synchronize([&] { merged = mergeListEntry(key, asin, title, QString::fromLatin1(responseGroup)); });
+        platform::Synchronize([&] { merged = mergeListEntry(key, entry, asin, QString::fromLatin1(responseGroup)); });
         if (merged == EntryMerge::Gone)
             return;
         if (merged == EntryMerge::Known)
@@ -131,7 +145,7 @@ void FetchSession::FetchBrowseNode(const AlertKey& key)
 
         // LookupItem: the product in full. A reply that does not parse ends
         // the cycle here, leaving the new node uncounted and unannounced.
-        loadReply(m_lookupDocument, ItemLookupUrl(m_endpoints, platform::CodePage::fromUnicode(key.localization), asin));
+        loadReply(m_lookupDocument, ItemLookupUrl(m_endpoints, store, asin));
         bool alertExists = true;
         platform::Synchronize([&] { alertExists = completeLookedUpItem(key, asin); });
         if (!alertExists)
@@ -139,20 +153,21 @@ void FetchSession::FetchBrowseNode(const AlertKey& key)
     }
 }
 
-FetchSession::EntryMerge FetchSession::mergeListEntry(const AlertKey& key, const QString& asin, const QString& title,
-                                                      const QString& responseGroup)
+FetchSession::EntryMerge FetchSession::mergeListEntry(const AlertKey& key, const QDomElement& entry,
+                                                      const QString& asin, const QString& responseGroup)
 {
     AlertNode* alert = findAlertNode(key);
     if (!alert)
         return EntryMerge::Gone;
     if (AlertNode* known = m_tree.FindItem(alert, asin)) {
-        known->data.IsNew = kFalse;
-        m_tree.Invalidate(known);
+        markKnown(known);
         return EntryMerge::Known;
     }
     AlertNode* added = m_tree.InsertFirstChild(alert);
     added->data.ASIN = asin;
-    added->data.Title = title;
+    // The title is read for new products only: a known one needs nothing
+    // more of its entry.
+    added->data.Title = text(child(entry, QStringLiteral("Title")));
     added->data.Keyword = responseGroup;
     added->data.Localization = alert->data.Localization;
     added->data.ItemType = alert->data.ItemType;
@@ -170,24 +185,18 @@ bool FetchSession::completeLookedUpItem(const AlertKey& key, const QString& asin
     AlertNode* item = m_tree.FindItem(alert, asin);
     if (!item)
         return true; // the user deleted the new product meanwhile: nothing to fill or announce
-    const QDomElement items = child(m_lookupDocument.documentElement(), QStringLiteral("Items"));
-    if (items.hasChildNodes()) {
-        // The first child is the echo of the request; every matching Item
-        // after it is read in turn, so the last one decides.
-        for (QDomNode n = items.firstChild().nextSibling(); !n.isNull(); n = n.nextSibling()) {
-            if (!n.isElement() || n.nodeName() != QLatin1String("Item"))
-                continue;
-            const QDomElement candidate = n.toElement();
-            if (text(child(candidate, QStringLiteral("ASIN"))) != asin)
-                continue;
-            try {
-                ReadItemElement(candidate, item->data, m_endpoints, ItemReadMode::Details);
-            } catch (...) {
-                m_tree.Invalidate(item);
-                throw;
-            }
+    // Every matching Item is read in turn, so the last one decides.
+    forEachItem(m_lookupDocument, [&](const QDomElement& candidate) {
+        if (text(child(candidate, QStringLiteral("ASIN"))) != asin)
+            return true;
+        try {
+            ReadItemElement(candidate, item->data, m_endpoints, ItemReadMode::Details);
+        } catch (...) {
+            m_tree.Invalidate(item);
+            throw;
         }
-    }
+        return true;
+    });
     m_tree.Invalidate(item);
     announceNewItem(alert, item);
     return true;

@@ -78,8 +78,7 @@ bool FetchSession::mergeItem(const SearchInputs& in, const QDomElement& item)
         return false;
     const QString asin = platform::Xml::text(platform::Xml::child(item, QStringLiteral("ASIN")));
     if (AlertNode* known = m_tree.FindItem(alert, asin)) {
-        known->data.IsNew = kFalse;
-        m_tree.Invalidate(known);
+        markKnown(known);
         return true;
     }
     AlertNode* added = m_tree.InsertFirstChild(alert);
@@ -128,17 +127,27 @@ void FetchSession::SearchKeywordAlert(const QByteArray& itemType, const QByteArr
 
     loadReply(m_document, ItemSearchUrl(m_endpoints, itemType, keyword, localization));
 
-    const QDomElement items = platform::Xml::child(m_document.documentElement(), QStringLiteral("Items"));
+    forEachItem(m_document, [&](const QDomElement& item) {
+        bool alertExists = true;
+        platform::Synchronize([&] { alertExists = mergeItem(in, item); });
+        return alertExists;
+    });
+}
+
+void FetchSession::markKnown(AlertNode* item)
+{
+    item->data.IsNew = kFalse;
+    m_tree.Invalidate(item);
+}
+
+void FetchSession::forEachItem(const platform::XmlDocument& reply,
+                               const std::function<bool(const QDomElement&)>& visit)
+{
+    const QDomElement items = platform::Xml::child(reply.documentElement(), QStringLiteral("Items"));
     if (!items.hasChildNodes())
         return;
-    // The first child is the service's echo of the request and is never
-    // looked at, whatever it is.
     for (QDomNode n = items.firstChild().nextSibling(); !n.isNull(); n = n.nextSibling()) {
-        if (!n.isElement() || n.nodeName() != QLatin1String("Item"))
-            continue;
-        bool alertExists = true;
-        platform::Synchronize([&] { alertExists = mergeItem(in, n.toElement()); });
-        if (!alertExists)
+        if (n.isElement() && n.nodeName() == QLatin1String("Item") && !visit(n.toElement()))
             return;
     }
 }

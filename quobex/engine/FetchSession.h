@@ -63,11 +63,6 @@ public:
     // main thread.
     QList<QByteArray>& latestAlertIndex() { return m_latestAlertIndex; }
 
-    // The document that search replies are parsed into; each load replaces
-    // its content. A caller that must keep one reply while it loads another
-    // passes a document of its own to loadReply.
-    platform::XmlDocument& document() { return m_document; }
-
     // Searches one keyword alert (single-byte item type, keyword and
     // localization, as the alert lists hold them) and merges its products:
     // find or create the group and alert nodes, reset the alert's new
@@ -122,8 +117,14 @@ private:
     // False when the alert node is gone.
     bool mergeItem(const SearchInputs& inputs, const QDomElement& item);
     AlertNode* findOrMakeCategoryGroup(const QString& groupName);
-    EntryMerge mergeListEntry(const AlertKey& key, const QString& asin, const QString& title,
+    EntryMerge mergeListEntry(const AlertKey& key, const QDomElement& entry, const QString& asin,
                               const QString& responseGroup);
+    // A product the alert node holds already is only no longer new.
+    void markKnown(AlertNode* item);
+    // Calls `visit` for every "Item" of the reply's "Items" after the first
+    // child, which is the service's echo of the request and never looked
+    // at, whatever it is; stops when `visit` returns false.
+    static void forEachItem(const platform::XmlDocument& reply, const std::function<bool(const QDomElement&)>& visit);
     // Fills the new product's record from the lookup reply, then counts and
     // announces it. False when the alert node is gone.
     bool completeLookedUpItem(const AlertKey& key, const QString& asin);

@@ -58,8 +58,9 @@ void TUpdaterThread::Execute()
 {
     try {
         // The alerts as they stand when the fetch begins: one added meanwhile
-        // waits for the next fetch, one deleted meanwhile is passed over, and
-        // a delete never shifts another alert out of this fetch.
+        // waits for the next fetch, one deleted meanwhile is not searched
+        // (nor its nodes made again), and a delete never shifts another
+        // alert out of this fetch.
         AlertDefinitions alerts;
         platform::Synchronize([&] {
             AlertTree& tree = *m_state.tree;
@@ -76,14 +77,10 @@ void TUpdaterThread::Execute()
             const QByteArray& keyword = alerts.KeywordList.at(i);
             const QByteArray& itemType = alerts.ItemTypeList.at(i);
             const QByteArray& localization = alerts.LocalizationList.at(i);
-            const auto stillDefined = [&] { return isStillDefined(keyword, itemType, localization); };
-            bool defined = false;
-            platform::Synchronize([&] { defined = stillDefined(); });
-            if (!defined)
-                continue;
             StatusText = "Fetching results for " + keyword + " (" + itemType + ", " + localization + ")";
             UpdateStatus();
-            m_session.SearchKeywordAlert(itemType, keyword, localization, stillDefined);
+            m_session.SearchKeywordAlert(itemType, keyword, localization,
+                                         [&] { return isStillDefined(keyword, itemType, localization); });
         }
 
         m_session.FetchCategories();

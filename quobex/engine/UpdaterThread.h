@@ -47,7 +47,6 @@ public:
     void UpdateStatus();
 
     QByteArray StatusText;
-    FetchSession& session() { return m_session; }
 
 protected:
     void run() override;

@@ -42,4 +42,11 @@ inline bool isTrue(const QString& flag)
     return flag == kTrue;
 }
 
+// A count less `amount`. Counts read from a file may hold any value: taking
+// away wraps around as 32-bit counts do instead of overflowing.
+inline qint32 countLess(qint32 value, qint32 amount)
+{
+    return qint32(quint32(value) - quint32(amount));
+}
+
 } // namespace quobex

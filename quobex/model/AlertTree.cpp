@@ -235,12 +235,11 @@ bool AlertTree::MarkRead(AlertNode* item)
     AlertNode* group = alert ? alert->parent() : nullptr;
     // Counts come from the items file and may be anything: they wrap
     // rather than overflow.
-    auto lessOne = [](qint32& count) { count = qint32(quint32(count) - 1u); };
     if (wasUnread && alert && alert != &m_root) {
-        lessOne(alert->data.UnreadCount);
+        alert->data.UnreadCount = countLess(alert->data.UnreadCount, 1);
         Invalidate(alert);
         if (group && group != &m_root) {
-            lessOne(group->data.UnreadCount);
+            group->data.UnreadCount = countLess(group->data.UnreadCount, 1);
             Invalidate(group);
         }
     }

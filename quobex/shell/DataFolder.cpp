@@ -24,13 +24,6 @@ QString file(const QString& name)
     return path() + name;
 }
 
-bool ensureExists(const QString& dir)
-{
-    if (QFileInfo(dir).isDir())
-        return true;
-    return QDir().mkdir(dir);
-}
-
 void applyVersionMarker(const QString& folder, const QByteArray& versionText)
 {
     const QString marker = folder + DataFiles::kVersionMarker;
@@ -40,11 +33,6 @@ void applyVersionMarker(const QString& folder, const QByteArray& versionText)
     QFile out(marker);
     if (out.open(QIODevice::WriteOnly))
         out.write(versionText);
-}
-
-QString displayPath(const QString& path)
-{
-    return QDir::toNativeSeparators(path);
 }
 
 } // namespace quobex::DataFolder

@@ -13,17 +13,10 @@ QString pathWithoutSeparator();
 // The full name of a file in the data folder.
 QString file(const QString& name);
 
-// True when `dir` is a directory or could be created as one (its last level
-// only; the parent must exist).
-bool ensureExists(const QString& dir);
-
 // A data folder without the version marker holds an items file of an
 // installation that predates the marker: that items file is deleted and the
 // marker written with `versionText`. A marker that exists is never rewritten
 // and its content never looked at. A marker that cannot be written is no error.
 void applyVersionMarker(const QString& folder, const QByteArray& versionText);
-
-// For messages: the path as the user's system writes it.
-QString displayPath(const QString& path);
 
 } // namespace quobex::DataFolder

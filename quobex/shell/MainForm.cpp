@@ -3,11 +3,13 @@
 #include "platform/CodePage.h"
 #include "platform/Errors.h"
 #include "platform/Shell.h"
+#include "platform/SpecialFolders.h"
 #include "platform/TextList.h"
 #include "platform/Wait.h"
 #include "platform/ui/MessageBoxes.h"
 #include "platform/ui/Tray.h"
 #include "platform/ui/WebView.h"
+#include "quobex/config/Colours.h"
 #include "quobex/config/DataFiles.h"
 #include "quobex/config/Version.h"
 #include "quobex/engine/UpdaterThread.h"
@@ -83,13 +85,8 @@ private:
 };
 
 // Counts read from a file may be anything; they wrap rather than overflow.
-qint32 lessBy(qint32 value, qint32 amount)
-{
-    return qint32(quint32(value) - quint32(amount));
-}
-
-constexpr QRgb kAmber = 0xFFFAB205;
-constexpr QRgb kTextBlue = 0xFF006699;
+constexpr QRgb kAmber = Colours::kAmberRgb;
+constexpr QRgb kTextBlue = Colours::kBlueRgb;
 
 } // namespace
 
@@ -261,10 +258,10 @@ QByteArray TfrmMainForm::helpPageAddress() const
 
 void TfrmMainForm::checkDataFolder(const QString& path)
 {
-    if (DataFolder::ensureExists(path))
+    if (platform::EnsureFolder(path))
         return;
     m_services.messages->inform(this,
-                                QStringLiteral("Error creating config folder: ") + DataFolder::displayPath(path));
+                                QStringLiteral("Error creating config folder: ") + platform::NativePath(path));
     requestApplicationEnd(1);
 }
 
@@ -379,8 +376,12 @@ void TfrmMainForm::EndSession()
     if (m_ending)
         return;
     m_ending = true;
-    // A running fetch is given up; what it merged so far is kept and saved.
-    abandonFetch();
+    // A running fetch is given up; what it merged so far is kept and saved,
+    // cut to the newest items per alert as its completion would have.
+    if (isFetching()) {
+        abandonFetch();
+        Tree.TrimAndRecount(keepArticles());
+    }
     int exitCode = 0;
     try {
         SaveCurrentAlerts();
@@ -480,7 +481,7 @@ void TfrmMainForm::FetchCompleted()
         m_services.messages->error(this, QString::fromLocal8Bit(e.what()));
     }
     if (saved)
-        LoadCurrentAlerts();
+        LoadCurrentAlerts(true);
 
     platform::ui::Tray* tray = m_services.tray;
     if (NewTitles.isEmpty()) {
@@ -495,10 +496,8 @@ void TfrmMainForm::FetchCompleted()
         }
         if (m_settings && m_settings->playSound())
             tray->beep();
-        if (m_settings && m_settings->showBrowser()) {
-            tray->showApplication();
-            tray->bringToFront();
-        }
+        if (m_settings && m_settings->showBrowser())
+            tray->showApplication(); // up from the tray, and to the front
     }
     RefreshLatestAlerts();
     setStatusText(QStringLiteral("Ready"));
@@ -575,13 +574,22 @@ void TfrmMainForm::SaveCurrentAlerts()
     ItemsFile::save(Tree, dataFolder() + DataFiles::kItems);
 }
 
-void TfrmMainForm::LoadCurrentAlerts()
+void TfrmMainForm::LoadCurrentAlerts(bool keepTreeOnFailure)
 {
     // A fetch keeps keys, not nodes, between its hand-overs, so a reload
     // while one runs takes nothing from under it.
     setStatusText(QStringLiteral("Loading current alerts"));
     processPendingMessages();
-    ItemsFile::load(dataFolder() + DataFiles::kItems, Tree);
+    if (!keepTreeOnFailure) {
+        ItemsFile::load(dataFolder() + DataFiles::kItems, Tree);
+    } else {
+        // Right after a save the tree in memory is what the file should
+        // hold: a read that fails must not empty it, or the next save would
+        // write the empty tree over the good file.
+        AlertTree loaded;
+        if (ItemsFile::load(dataFolder() + DataFiles::kItems, loaded) == ItemsFile::LoadResult::Loaded)
+            Tree.TakeContentOf(loaded);
+    }
     setStatusText(QStringLiteral("Ready"));
 }
 
@@ -676,7 +684,7 @@ void TfrmMainForm::DeleteAlert1Click()
     const QString localization = alert->data.Localization;
     const NodeWatch watch(Tree, alert);
     for (qsizetype i = Definitions.count() - 1; i >= 0; --i) {
-        if (i >= Definitions.count() || !Definitions.isConsistent())
+        if (i >= Definitions.count())
             continue;
         if (platform::CodePage::toUnicode(Definitions.KeywordList.at(i)) == keyword &&
             platform::CodePage::toUnicode(Definitions.LocalizationList.at(i)) == localization) {
@@ -698,8 +706,8 @@ void TfrmMainForm::DeleteAlert1Click()
         if (group->childCount() == 1) {
             Tree.DeleteNode(group);
         } else {
-            group->data.NewCount = lessBy(group->data.NewCount, alert->data.NewCount);
-            group->data.UnreadCount = lessBy(group->data.UnreadCount, alert->data.UnreadCount);
+            group->data.NewCount = countLess(group->data.NewCount, alert->data.NewCount);
+            group->data.UnreadCount = countLess(group->data.UnreadCount, alert->data.UnreadCount);
             Tree.Invalidate(group);
             Tree.DeleteNode(alert);
         }
@@ -716,7 +724,7 @@ void TfrmMainForm::DeleteEntry1Click()
         // Its alert node and its group node.
         AlertNode* up = item->parent();
         for (int step = 0; step < 2 && up && up != Tree.root(); ++step, up = up->parent()) {
-            up->data.NewCount = lessBy(up->data.NewCount, 1);
+            up->data.NewCount = countLess(up->data.NewCount, 1);
             Tree.Invalidate(up);
         }
     }

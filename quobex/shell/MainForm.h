@@ -143,7 +143,9 @@ public:
     void LoadAlertDefinitions();
     void SaveAlertDefinitions();
     void SaveCurrentAlerts();
-    void LoadCurrentAlerts();
+    // Replaces the tree by the items file. With `keepTreeOnFailure` a file
+    // that cannot be read back leaves the tree as it is instead of empty.
+    void LoadCurrentAlerts(bool keepTreeOnFailure = false);
     void RefreshLatestAlerts();
     // The first node in pre-order whose ASIN is `asin`, or none.
     AlertNode* FindNodeByASIN(const QByteArray& asin) const;

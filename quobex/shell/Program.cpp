@@ -12,6 +12,8 @@
 #include <QFile>
 #include <QSessionManager>
 
+#include <optional>
+
 namespace quobex {
 
 namespace {
@@ -102,8 +104,18 @@ int Program::run(int argc, char** argv)
     if (style.open(QIODevice::ReadOnly))
         app.setStyleSheet(QString::fromUtf8(style.readAll()));
 
+    // An end asked for during start-up waits for the message loop: ending
+    // at once would cut short the start-up's own messages, which the user
+    // must still see.
+    bool looping = false;
+    std::optional<int> endBeforeLoop;
     Services services;
-    services.requestEnd = [](int code) {
+    services.requestEnd = [&looping, &endBeforeLoop](int code) {
+        if (!looping) {
+            if (!endBeforeLoop)
+                endBeforeLoop = code;
+            return;
+        }
         QMetaObject::invokeMethod(QCoreApplication::instance(), [code] { QCoreApplication::exit(code); },
                                   Qt::QueuedConnection);
     };
@@ -124,6 +136,9 @@ int Program::run(int argc, char** argv)
                      [form](QSessionManager&) { form->EndSession(); }, Qt::DirectConnection);
 
     program->start();
+    looping = true;
+    if (endBeforeLoop)
+        services.requestEnd(*endBeforeLoop);
     return app.exec();
 }
 

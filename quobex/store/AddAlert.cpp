@@ -2,7 +2,7 @@
 
 #include "platform/CodePage.h"
 #include "platform/ui/MessageBoxes.h"
-#include "quobex/shell/DataFolder.h"
+#include "platform/SpecialFolders.h"
 #include "quobex/store/AlertDefinitions.h"
 
 #include <QComboBox>
@@ -102,9 +102,9 @@ TfrmAddAlert::TfrmAddAlert(Host host, QWidget* parent) : QDialog(parent), m_host
 int TfrmAddAlert::exec()
 {
     const QString folder = m_host.dataFolder();
-    if (!DataFolder::ensureExists(folder)) {
+    if (!platform::EnsureFolder(folder)) {
         m_host.messages->inform(parentWidget(), QStringLiteral("Error creating config folder: ") +
-                                                    DataFolder::displayPath(folder));
+                                                    platform::NativePath(folder));
         if (m_host.requestEnd)
             m_host.requestEnd(1);
         setResult(QDialog::Rejected);

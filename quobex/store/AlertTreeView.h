@@ -1,5 +1,7 @@
 #pragma once
 
+#include "quobex/config/Colours.h"
+
 #include "quobex/model/AlertTree.h"
 
 #include <QColor>
@@ -22,7 +24,7 @@ public:
     static constexpr int kNodeHeight = 18;
     static constexpr int kIndent = 18;
     static constexpr int kFontPixels = 9;
-    static constexpr QRgb kSelectionColour = 0xFFFAB205;
+    static constexpr QRgb kSelectionColour = Colours::kAmberRgb;
 
     explicit AlertTreeView(AlertTree& tree, QWidget* parent = nullptr);
 

@@ -73,11 +73,17 @@ void LatestAlertsGrid::setCurrentRowQuietly(int row)
 
 void LatestAlertsGrid::mousePressEvent(QMouseEvent* event)
 {
+    // Only the left button chooses a row; another would select its product
+    // and mark it read without the user meaning to.
+    if (event->button() != Qt::LeftButton) {
+        event->accept();
+        return;
+    }
     const int before = currentRow();
     const int hit = rowAt(event->position().toPoint().y());
     QTableWidget::mousePressEvent(event);
     // A row that is already current is chosen again by clicking it.
-    if (event->button() == Qt::LeftButton && hit >= 0 && hit == before && currentRow() == before)
+    if (hit >= 0 && hit == before && currentRow() == before)
         Q_EMIT cellSelected(0, hit);
 }
 

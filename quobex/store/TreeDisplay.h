@@ -1,5 +1,7 @@
 #pragma once
 
+#include "quobex/config/Colours.h"
+
 #include "quobex/model/AlertTree.h"
 
 #include <QString>
@@ -11,7 +13,7 @@
 namespace quobex::TreeDisplay {
 
 // 0xRRGGBB: new items, and group and alert nodes with new items.
-inline constexpr quint32 kNewColour = 0x006699;
+inline constexpr quint32 kNewColour = Colours::kBlue;
 inline constexpr quint32 kPlainColour = 0x000000;
 
 struct TextStyle {

@@ -72,6 +72,7 @@ private Q_SLOTS:
     void failedLookupLeavesItsProductUncounted();
     void lookupWithoutItsProductStillCounts();
     void productInTwoCategoriesIsTwoNodes();
+    void listRequestFollowsTheRecords();
     void indexIsCutToKeepArticles_data();
     void indexIsCutToKeepArticles();
     void userChangesDuringAFetch();
@@ -325,6 +326,34 @@ void TestFetchCycle::productInTwoCategoriesIsTwoNodes()
     QCOMPARE(alert("New Releases", "Books", "U.S.A")->child(0)->data.Keyword, QStringLiteral("NewReleases"));
     QCOMPARE(m_newTitles, (QList<QByteArray>{"Both", "Both"}));
     QCOMPARE(indexFile(), QByteArray("X\r\nX\r\n"));
+}
+
+void TestFetchCycle::listRequestFollowsTheRecords()
+{
+    // A category alert node as an items file may hold it: its item type
+    // differs from its keyword. The list asked for follows the item type,
+    // and a product it holds already is only marked: nothing else of its
+    // entry is read, not even a title the service got wrong.
+    AlertNode* group = m_tree->AddChild(m_tree->root());
+    group->data.ItemType = QStringLiteral("Top Sellers");
+    AlertNode* books = m_tree->AddChild(group);
+    books->data.Keyword = QStringLiteral("Books");
+    books->data.Localization = QStringLiteral("U.S.A");
+    books->data.ItemType = QStringLiteral("Video"); // a type without a browse node
+    AlertNode* held = m_tree->InsertFirstChild(books);
+    held->data.ASIN = QStringLiteral("H1");
+    held->data.IsNew = kTrue;
+    m_service->setBrowseNodeReply(
+        "", "TopSellers",
+        Reply::xml(replies::wrap("BrowseNodeLookup", "<BrowseNodes><Request/><BrowseNode><TopSellers><TopSeller>"
+                                                     "<ASIN>H1</ASIN><Title><b>odd</b></Title></TopSeller>"
+                                                     "</TopSellers></BrowseNode></BrowseNodes>")));
+
+    runInline();
+    QCOMPARE(requestsOf(*m_service).first(), QStringLiteral("BrowseNodeLookup:/TopSellers"));
+    QCOMPARE(held->data.IsNew, kFalse);
+    QCOMPARE(books->childCount(), 1);
+    QCOMPARE(m_statuses.last(), QStringLiteral("Ready."));
 }
 
 void TestFetchCycle::indexIsCutToKeepArticles_data()

@@ -3,6 +3,7 @@
 
 #include "platform/ui/WebView.h"
 #include "quobex/shell/MainForm.h"
+#include "quobex/store/AlertTreeView.h"
 #include "tests/support/AppHarness.h"
 #include "tests/support/LinkPoints.h"
 #include "tests/support/LoopbackServer.h"
@@ -167,6 +168,7 @@ private Q_SLOTS:
     void readingLowersUnreadCountsOnce();
     void moreInfoOpensSelectedItem_data();
     void moreInfoOpensSelectedItem();
+    void selectingInTheTreeDrivesPageAndMoreInfo();
     void tellFriendAndContactOpenMakerPages();
     void pictureOpensRedirectWithoutCountry();
     void helpPageFromServerOrBuiltIn();
@@ -309,6 +311,34 @@ void TestPresentWindow::moreInfoOpensSelectedItem()
     else
         form->btnBuyClick(); // the handler checks the selection itself
     QCOMPARE(browserCalls(app), opened);
+}
+
+void TestPresentWindow::selectingInTheTreeDrivesPageAndMoreInfo()
+{
+    // What the user does: click rows of the tree, then "More Info".
+    AppHarness app;
+    app.start();
+    TfrmMainForm* form = app.form();
+    const Nodes n = fillTree(form);
+    form->vtvCurrentAlerts->selectNode(n.second);
+    QCOMPARE(form->CurrentItemNode, n.second);
+    QVERIFY(form->btnBuy->isEnabled());
+    QCOMPARE(n.second->data.IsRead, QStringLiteral("true"));
+    QTest::mouseClick(form->btnBuy, Qt::LeftButton);
+    QCOMPARE(browserCalls(app).size(), 1);
+    QVERIFY(browserCalls(app)[0].contains(QStringLiteral("&url=")));
+
+    form->vtvCurrentAlerts->selectNode(n.alert);
+    QCOMPARE(form->CurrentItemNode, nullptr);
+    QVERIFY(!form->btnBuy->isEnabled());
+    form->btnBuyClick();
+    QCOMPARE(browserCalls(app).size(), 1); // nothing for an alert node
+
+    form->vtvCurrentAlerts->selectNode(n.first);
+    form->Tree.DeleteNode(n.first); // gone while its page shows
+    QCOMPARE(form->CurrentItemNode, nullptr);
+    form->btnBuyClick();
+    QCOMPARE(browserCalls(app).size(), 1);
 }
 
 void TestPresentWindow::tellFriendAndContactOpenMakerPages()

@@ -1,5 +1,6 @@
 // The data folder and the version-marker rule.
 
+#include "platform/SpecialFolders.h"
 #include "quobex/shell/DataFolder.h"
 #include "tests/support/Fixtures.h"
 #include "tests/support/TempDataFolder.h"
@@ -31,12 +32,12 @@ void TestDataFolder::pathsFollowTheAppDataFolder()
 void TestDataFolder::createsOnlyTheLastLevel()
 {
     testsupport::TempDataFolder home;
-    QVERIFY(DataFolder::ensureExists(home.dataFolder()));
+    QVERIFY(platform::EnsureFolder(home.dataFolder()));
     QVERIFY(QFileInfo(home.dataFolder()).isDir());
-    QVERIFY(DataFolder::ensureExists(home.dataFolder())); // already there
-    QVERIFY(!DataFolder::ensureExists(home.root() + QStringLiteral("/a/b/Quobex/")));
+    QVERIFY(platform::EnsureFolder(home.dataFolder())); // already there
+    QVERIFY(!platform::EnsureFolder(home.root() + QStringLiteral("/a/b/Quobex/")));
     home.makeUnusable();
-    QVERIFY(!DataFolder::ensureExists(DataFolder::path()));
+    QVERIFY(!platform::EnsureFolder(DataFolder::path()));
 }
 
 void TestDataFolder::markerRule_data()

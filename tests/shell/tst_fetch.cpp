@@ -16,6 +16,8 @@
 
 #include <QAction>
 #include <QCheckBox>
+#include <QDir>
+#include <QFile>
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPushButton>
@@ -63,6 +65,7 @@ private Q_SLOTS:
     void addedAlertIsSearchedAndStored();
     void completionKeepsTheNewestItems();
     void deletesDuringAFetch();
+    void failedReloadKeepsTheTreeJustSaved();
 
 private:
     TfrmMainForm* start();
@@ -361,6 +364,22 @@ void TestFetch::deletesDuringAFetch()
     QCOMPARE(alertNamed("first")->childCount(), 0);
     QCOMPARE(form->Definitions.KeywordList, QList<QByteArray>{"first"});
     QVERIFY(!form->NewTitles.contains("Late"));
+}
+
+void TestFetch::failedReloadKeepsTheTreeJustSaved()
+{
+    TfrmMainForm* form = start();
+    const QString items = m_app->home.file(QStringLiteral("quobex_amazon_items.dat"));
+    // The file is taken away between the completion's save and its reload.
+    connect(form, &TfrmMainForm::statusTextChanged, this, [&](const QString& text) {
+        if (text == QStringLiteral("Loading current alerts")) {
+            QFile::rename(items, items + QStringLiteral(".aside"));
+            QDir().mkdir(items);
+        }
+    });
+    fetchAndWait();
+    QCOMPARE(form->Tree.nodeCount(), 2 + 6 + 2);
+    QCOMPARE(form->statusText(), QStringLiteral("Ready"));
 }
 
 QTEST_MAIN(TestFetch)

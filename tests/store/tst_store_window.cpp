@@ -711,6 +711,11 @@ void TestStoreWindow::latestAlertsRowsAndSelection()
     QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, grid->visualRect(grid->model()->index(2, 0)).center());
     QCOMPARE(view->selectedNode(), sharedFirst);
 
+    // Another button chooses nothing: no row, no product marked read.
+    QTest::mouseClick(grid->viewport(), Qt::RightButton, {}, grid->visualRect(grid->model()->index(0, 0)).center());
+    QCOMPARE(grid->currentRow(), 2);
+    QCOMPARE(view->selectedNode(), sharedFirst);
+
     // "No title": the tree loses its focus, the selection stays.
     QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, grid->visualRect(grid->model()->index(3, 0)).center());
     QCOMPARE(view->focusedNode(), nullptr);
