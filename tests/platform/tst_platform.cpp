@@ -8,6 +8,7 @@
 #include "platform/TextList.h"
 #include "platform/Wait.h"
 #include "platform/XmlDocument.h"
+#include "tests/support/FileSizeLimit.h"
 #include "tests/support/Fixtures.h"
 #include "tests/support/TempDataFolder.h"
 
@@ -17,8 +18,6 @@
 #include <QThread>
 #include <QTimer>
 
-#include <csignal>
-#include <sys/resource.h>
 
 using namespace platform;
 using testsupport::readFile;
@@ -142,23 +141,18 @@ void TestPlatform::saveFileKeepsOldFileWhenWriteFails()
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("data.dat"));
     writeFile(path, "precious");
-    rlimit old{};
-    getrlimit(RLIMIT_FSIZE, &old);
-    const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
-    rlimit limit = old;
-    limit.rlim_cur = 4096;
-    setrlimit(RLIMIT_FSIZE, &limit);
     int failures = 0;
-    // Larger and smaller than any buffer a file device keeps.
-    for (const int size : {64 * 1024, 4097}) {
-        try {
-            SaveFile::write(path, QByteArray(size, 'x'));
-        } catch (const IoError&) {
-            ++failures;
+    {
+        const testsupport::FileSizeLimit limit(4096);
+        // Larger and smaller than any buffer a file device keeps.
+        for (const int size : {64 * 1024, 4097}) {
+            try {
+                SaveFile::write(path, QByteArray(size, 'x'));
+            } catch (const IoError&) {
+                ++failures;
+            }
         }
     }
-    setrlimit(RLIMIT_FSIZE, &old);
-    std::signal(SIGXFSZ, previousHandler);
     QCOMPARE(failures, 2);
     QCOMPARE(readFile(path), QByteArray("precious"));
     QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{QStringLiteral("data.dat")});

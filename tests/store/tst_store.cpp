@@ -8,6 +8,7 @@
 #include "quobex/store/LatestAlerts.h"
 #include "quobex/store/TreeDisplay.h"
 #include "tests/store/TreeBuilding.h"
+#include "tests/support/FileSizeLimit.h"
 #include "tests/support/Fixtures.h"
 
 #include <QDir>
@@ -16,9 +17,7 @@
 #include <QTest>
 #include <QtEndian>
 
-#include <csignal>
 #include <limits>
-#include <sys/resource.h>
 
 using namespace quobex;
 
@@ -732,20 +731,13 @@ void TestStore::definitionsAreReplacedAsASet()
     defs.KeywordList.append("new");
     defs.ItemTypeList.append(QByteArray(8192, 'x')); // too long for the limit below
     defs.LocalizationList.append("U.K.");
-    rlimit old{};
-    getrlimit(RLIMIT_FSIZE, &old);
-    const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
-    rlimit limit = old;
-    limit.rlim_cur = 4096;
-    setrlimit(RLIMIT_FSIZE, &limit);
     bool failed = false;
     try {
+        const testsupport::FileSizeLimit limit(4096);
         defs.save(folder);
     } catch (const platform::IoError&) {
         failed = true;
     }
-    setrlimit(RLIMIT_FSIZE, &old);
-    std::signal(SIGXFSZ, previousHandler);
     QVERIFY(failed);
     QCOMPARE(readFile(folder + DataFiles::kKeywords), QByteArray("old\r\n"));
     QCOMPARE(readFile(folder + DataFiles::kItemTypes), QByteArray("Books\r\n"));
