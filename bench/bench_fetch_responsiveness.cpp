@@ -38,14 +38,14 @@ int main(int argc, char** argv)
     QApplication app(argc, argv);
 
     FakeWebService service;
-    service.setDefaultReply("ItemSearch", Reply::fixture(QStringLiteral("replies/ItemSearch-ten-items.xml")).delayed(kDelayMs));
+    service.setDefaultReply("ItemSearch",
+                            Reply::fixture(QStringLiteral("replies/ItemSearch-ten-items.xml")).delayed(kDelayMs));
     for (const char* group : {"TopSellers", "NewReleases"}) {
         for (const char* node : {"283155", "130", "5174"})
-            service.setBrowseNodeReply(
-                node, group,
-                Reply::xml(replies::browseNode(group, {{QByteArray(node) + "1", "Listed one"},
-                                                       {QByteArray(node) + "2", "Listed two"}}))
-                    .delayed(kDelayMs));
+            service.setBrowseNodeReply(node, group,
+                                       Reply::xml(replies::browseNode(group, {{QByteArray(node) + "1", "Listed one"},
+                                                                              {QByteArray(node) + "2", "Listed two"}}))
+                                           .delayed(kDelayMs));
     }
     service.setDefaultReply("ItemLookup",
                             Reply::fixture(QStringLiteral("replies/ItemLookup-reply.xml")).delayed(kDelayMs));

@@ -23,10 +23,10 @@ constexpr qsizetype kMaxHeaderBytes = 64 * 1024;
 
 struct Target {
     bool tls = false;
-    QByteArray host;     // for connecting
+    QByteArray host; // for connecting
     quint16 port = 80;
     QByteArray hostField; // the Host header
-    QByteArray path;     // path and query exactly as given
+    QByteArray path;      // path and query exactly as given
 };
 
 std::optional<Target> parseTarget(const QByteArray& url)
@@ -93,8 +93,8 @@ public:
     bool done = false;
     QString error;
 
-    std::function<void()> onHeaders;                 // final headers are in
-    std::function<bool(const QByteArray&)> onBody;   // false: stop reading
+    std::function<void()> onHeaders;               // final headers are in
+    std::function<bool(const QByteArray&)> onBody; // false: stop reading
 
     QByteArray header(const QByteArray& name) const
     {
@@ -445,12 +445,11 @@ void HttpClient::run(QByteArray url, QIODevice* sink, QByteArray* body, const Pr
             reader.closed();
             check();
         });
-        QObject::connect(socket.get(), &QAbstractSocket::errorOccurred, &loop,
-                         [&](QAbstractSocket::SocketError error) {
-                             if (error == QAbstractSocket::RemoteHostClosedError)
-                                 return; // handled as the end of the connection
-                             fail(socket->errorString());
-                         });
+        QObject::connect(socket.get(), &QAbstractSocket::errorOccurred, &loop, [&](QAbstractSocket::SocketError error) {
+            if (error == QAbstractSocket::RemoteHostClosedError)
+                return; // handled as the end of the connection
+            fail(socket->errorString());
+        });
         // A worker asked to stop gives up its request instead of waiting for it.
         QTimer interruptPoll;
         QObject::connect(&interruptPoll, &QTimer::timeout, &loop, [&] {
@@ -461,8 +460,8 @@ void HttpClient::run(QByteArray url, QIODevice* sink, QByteArray* body, const Pr
 
         onActivity();
         if (target->tls)
-            static_cast<QSslSocket*>(socket.get())->connectToHostEncrypted(QString::fromLatin1(target->host),
-                                                                            target->port);
+            static_cast<QSslSocket*>(socket.get())
+                ->connectToHostEncrypted(QString::fromLatin1(target->host), target->port);
         else
             socket->connectToHost(QString::fromLatin1(target->host), target->port);
         if (failure.isEmpty() && !reader.done)

@@ -55,8 +55,8 @@ void SaveFile::write(const QString& path, const QByteArray& bytes)
 
 void SaveFile::fail(const char* what)
 {
-    const QString message = QStringLiteral("Cannot %1 file \"%2\". %3")
-                                .arg(QLatin1String(what), m_file.fileName(), m_file.errorString());
+    const QString message =
+        QStringLiteral("Cannot %1 file \"%2\". %3").arg(QLatin1String(what), m_file.fileName(), m_file.errorString());
     m_file.cancelWriting();
     m_committed = true; // nothing left to abandon
     throw IoError(message.toStdString());

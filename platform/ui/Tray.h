@@ -1,12 +1,12 @@
 #pragma once
 
 #include <QIcon>
-#include <QMenu>
-#include <QWidget>
 #include <QList>
+#include <QMenu>
 #include <QObject>
 #include <QPointer>
 #include <QString>
+#include <QWidget>
 
 class QSystemTrayIcon;
 

@@ -42,9 +42,9 @@ QString entryElementOf(const QByteArray& responseGroup)
 void FetchSession::FetchCategories()
 {
     const Category rows[] = {
-        {kTopSellers, QStringLiteral("Books")},  {kTopSellers, QStringLiteral("DVD")},
-        {kTopSellers, QStringLiteral("Music")},  {kNewReleases, QStringLiteral("Books")},
-        {kNewReleases, QStringLiteral("DVD")},   {kNewReleases, QStringLiteral("Music")},
+        {kTopSellers, QStringLiteral("Books")}, {kTopSellers, QStringLiteral("DVD")},
+        {kTopSellers, QStringLiteral("Music")}, {kNewReleases, QStringLiteral("Books")},
+        {kNewReleases, QStringLiteral("DVD")},  {kNewReleases, QStringLiteral("Music")},
     };
     const QString* currentGroup = nullptr;
     for (const Category& row : rows) {
@@ -79,8 +79,7 @@ void FetchSession::FindCategoryGroup(const QString& groupName)
     });
 }
 
-AlertKey FetchSession::FindCategoryAlert(const QString& groupName, const QString& itemType,
-                                         const QString& localization)
+AlertKey FetchSession::FindCategoryAlert(const QString& groupName, const QString& itemType, const QString& localization)
 {
     platform::Synchronize([&] {
         // Made again when the user deleted the group's last alert since the
@@ -124,9 +123,9 @@ void FetchSession::FetchBrowseNode(const AlertKey& key)
     const QByteArray store = platform::CodePage::fromUnicode(localization);
     loadReply(m_document, BrowseNodeLookupUrl(m_endpoints, store, itemType, groupName));
 
-    QDomElement list = child(child(child(m_document.documentElement(), QStringLiteral("BrowseNodes")),
-                                   QStringLiteral("BrowseNode")),
-                             QString::fromLatin1(responseGroup));
+    QDomElement list =
+        child(child(child(m_document.documentElement(), QStringLiteral("BrowseNodes")), QStringLiteral("BrowseNode")),
+              QString::fromLatin1(responseGroup));
     if (!list.hasChildNodes())
         return;
     // Unlike the search replies, the list has no echo in front: its first

@@ -140,8 +140,7 @@ void FetchSession::markKnown(AlertNode* item)
     m_tree.Invalidate(item);
 }
 
-void FetchSession::forEachItem(const platform::XmlDocument& reply,
-                               const std::function<bool(const QDomElement&)>& visit)
+void FetchSession::forEachItem(const platform::XmlDocument& reply, const std::function<bool(const QDomElement&)>& visit)
 {
     const QDomElement items = platform::Xml::child(reply.documentElement(), QStringLiteral("Items"));
     if (!items.hasChildNodes())

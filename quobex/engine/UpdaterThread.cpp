@@ -13,9 +13,7 @@ namespace quobex {
 
 TUpdaterThread::TUpdaterThread(const Endpoints& endpoints, MainWindowState state, const QString& dataFolder,
                                QObject* parent)
-    : QThread(parent),
-      m_state(std::move(state)),
-      m_indexFile(dataFolder + DataFiles::kLatestAlertIndex),
+    : QThread(parent), m_state(std::move(state)), m_indexFile(dataFolder + DataFiles::kLatestAlertIndex),
       m_session(endpoints, *m_state.tree, *m_state.newTitles)
 {
     connect(this, &QThread::finished, this, &QObject::deleteLater);

@@ -113,8 +113,7 @@ private:
 
     // Over the list as it is, without detaching it: a tree without
     // observers, as one being loaded, must not allocate for each change.
-    template <typename F>
-    void notify(F&& f)
+    template <typename F> void notify(F&& f)
     {
         for (AlertTreeObserver* o : std::as_const(m_observers))
             f(*o);

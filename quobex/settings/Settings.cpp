@@ -24,8 +24,7 @@ const QString kShowBrowser = QStringLiteral("ShowBrowser");
 const QString kRefreshInterval = QStringLiteral("RefreshInterval");
 const QString kKeepArticles = QStringLiteral("KeepArticles");
 
-template <typename T>
-T* named(T* widget, const char* name)
+template <typename T> T* named(T* widget, const char* name)
 {
     widget->setObjectName(QLatin1String(name));
     return widget;
@@ -33,8 +32,7 @@ T* named(T* widget, const char* name)
 
 } // namespace
 
-TfrmSettings::TfrmSettings(QTimer* fetchTimer, SettingsFile file, platform::ui::MessageBoxes* messages,
-                           QWidget* parent)
+TfrmSettings::TfrmSettings(QTimer* fetchTimer, SettingsFile file, platform::ui::MessageBoxes* messages, QWidget* parent)
     : QDialog(parent), m_fetchTimer(fetchTimer), m_file(std::move(file)), m_messages(messages)
 {
     setObjectName(QStringLiteral("frmSettings"));

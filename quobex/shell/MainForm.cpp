@@ -48,8 +48,7 @@ namespace quobex {
 
 namespace {
 
-template <typename T>
-T* named(T* object, const char* name)
+template <typename T> T* named(T* object, const char* name)
 {
     object->setObjectName(QLatin1String(name));
     return object;
@@ -90,8 +89,7 @@ constexpr QRgb kTextBlue = Colours::kBlueRgb;
 
 } // namespace
 
-TfrmMainForm::TfrmMainForm(const Services& services, QWidget* parent)
-    : QMainWindow(parent), m_services(services)
+TfrmMainForm::TfrmMainForm(const Services& services, QWidget* parent) : QMainWindow(parent), m_services(services)
 {
     buildWindow();
     buildMenus();
@@ -212,7 +210,8 @@ void TfrmMainForm::buildMenus()
     platform::ui::Tray* tray = m_services.tray;
     tray->setWindow(this);
     tray->setMenu(popupTray);
-    tray->setImages({QIcon(QStringLiteral(":/quobex/tray-normal.png")), QIcon(QStringLiteral(":/quobex/tray-new.png"))});
+    tray->setImages(
+        {QIcon(QStringLiteral(":/quobex/tray-normal.png")), QIcon(QStringLiteral(":/quobex/tray-new.png"))});
     connect(tray, &platform::ui::Tray::doubleClicked, this, &TfrmMainForm::JvTrayIcon1DblClick);
 
     // Without a notification area the tray menu's commands live in the
@@ -260,8 +259,7 @@ void TfrmMainForm::checkDataFolder(const QString& path)
 {
     if (platform::EnsureFolder(path))
         return;
-    m_services.messages->inform(this,
-                                QStringLiteral("Error creating config folder: ") + platform::NativePath(path));
+    m_services.messages->inform(this, QStringLiteral("Error creating config folder: ") + platform::NativePath(path));
     requestApplicationEnd(1);
 }
 

@@ -116,8 +116,8 @@ int Program::run(int argc, char** argv)
                 endBeforeLoop = code;
             return;
         }
-        QMetaObject::invokeMethod(QCoreApplication::instance(), [code] { QCoreApplication::exit(code); },
-                                  Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            QCoreApplication::instance(), [code] { QCoreApplication::exit(code); }, Qt::QueuedConnection);
     };
     platform::ui::MessageBoxes messages;
     services.messages = &messages;
@@ -132,8 +132,9 @@ int Program::run(int argc, char** argv)
     TfrmMainForm* form = program->mainForm();
     QObject::connect(&termination, &platform::TerminationSignals::terminationRequested, form,
                      &TfrmMainForm::EndSession);
-    QObject::connect(&app, &QGuiApplication::commitDataRequest, form,
-                     [form](QSessionManager&) { form->EndSession(); }, Qt::DirectConnection);
+    QObject::connect(
+        &app, &QGuiApplication::commitDataRequest, form, [form](QSessionManager&) { form->EndSession(); },
+        Qt::DirectConnection);
 
     program->start();
     looping = true;

@@ -1,8 +1,8 @@
 #include "quobex/store/AddAlert.h"
 
 #include "platform/CodePage.h"
-#include "platform/ui/MessageBoxes.h"
 #include "platform/SpecialFolders.h"
+#include "platform/ui/MessageBoxes.h"
 #include "quobex/store/AlertDefinitions.h"
 
 #include <QComboBox>
@@ -20,22 +20,38 @@ namespace quobex {
 const QStringList& TfrmAddAlert::itemTypes()
 {
     static const QStringList types = {
-        QStringLiteral("Apparel"),       QStringLiteral("Baby"),
-        QStringLiteral("Blended"),       QStringLiteral("Books"),
-        QStringLiteral("Classical"),     QStringLiteral("DVD"),
-        QStringLiteral("DigitalMusic"),  QStringLiteral("Electronics"),
-        QStringLiteral("GourmetFood"),   QStringLiteral("HealthPersonalCare"),
-        QStringLiteral("Jewelry"),       QStringLiteral("Kitchen"),
-        QStringLiteral("Magazines"),     QStringLiteral("Miscellaneous"),
-        QStringLiteral("Music"),         QStringLiteral("MusicTracks"),
-        QStringLiteral("MusicalInstruments"), QStringLiteral("OfficeProducts"),
-        QStringLiteral("OutdoorLiving"), QStringLiteral("PCHardware"),
-        QStringLiteral("PetSupplies"),   QStringLiteral("Photo"),
-        QStringLiteral("Restaurants"),   QStringLiteral("Software"),
-        QStringLiteral("SportingGoods"), QStringLiteral("Tools"),
-        QStringLiteral("Toys"),          QStringLiteral("VHS"),
-        QStringLiteral("Video"),         QStringLiteral("VideoGames"),
-        QStringLiteral("Wireless"),      QStringLiteral("WirelessAccessories"),
+        QStringLiteral("Apparel"),
+        QStringLiteral("Baby"),
+        QStringLiteral("Blended"),
+        QStringLiteral("Books"),
+        QStringLiteral("Classical"),
+        QStringLiteral("DVD"),
+        QStringLiteral("DigitalMusic"),
+        QStringLiteral("Electronics"),
+        QStringLiteral("GourmetFood"),
+        QStringLiteral("HealthPersonalCare"),
+        QStringLiteral("Jewelry"),
+        QStringLiteral("Kitchen"),
+        QStringLiteral("Magazines"),
+        QStringLiteral("Miscellaneous"),
+        QStringLiteral("Music"),
+        QStringLiteral("MusicTracks"),
+        QStringLiteral("MusicalInstruments"),
+        QStringLiteral("OfficeProducts"),
+        QStringLiteral("OutdoorLiving"),
+        QStringLiteral("PCHardware"),
+        QStringLiteral("PetSupplies"),
+        QStringLiteral("Photo"),
+        QStringLiteral("Restaurants"),
+        QStringLiteral("Software"),
+        QStringLiteral("SportingGoods"),
+        QStringLiteral("Tools"),
+        QStringLiteral("Toys"),
+        QStringLiteral("VHS"),
+        QStringLiteral("Video"),
+        QStringLiteral("VideoGames"),
+        QStringLiteral("Wireless"),
+        QStringLiteral("WirelessAccessories"),
     };
     return types;
 }
@@ -43,7 +59,7 @@ const QStringList& TfrmAddAlert::itemTypes()
 const QStringList& TfrmAddAlert::countries()
 {
     static const QStringList names = {
-        QStringLiteral("U.S.A."), QStringLiteral("Canada"), QStringLiteral("U.K."),
+        QStringLiteral("U.S.A."),  QStringLiteral("Canada"), QStringLiteral("U.K."),
         QStringLiteral("Germany"), QStringLiteral("France"),
     };
     return names;
@@ -103,8 +119,8 @@ int TfrmAddAlert::exec()
 {
     const QString folder = m_host.dataFolder();
     if (!platform::EnsureFolder(folder)) {
-        m_host.messages->inform(parentWidget(), QStringLiteral("Error creating config folder: ") +
-                                                    platform::NativePath(folder));
+        m_host.messages->inform(parentWidget(),
+                                QStringLiteral("Error creating config folder: ") + platform::NativePath(folder));
         if (m_host.requestEnd)
             m_host.requestEnd(1);
         setResult(QDialog::Rejected);

@@ -3,7 +3,6 @@
 #include "platform/CodePage.h"
 #include "platform/TextList.h"
 
-
 namespace quobex::LatestAlerts {
 
 bool load(const QString& path, QList<QByteArray>& list)

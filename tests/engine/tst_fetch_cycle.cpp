@@ -52,9 +52,9 @@ QStringList requestsOf(const FakeWebService& service)
 }
 
 const QStringList kSixLists = {
-    QStringLiteral("BrowseNodeLookup:283155/TopSellers"),  QStringLiteral("BrowseNodeLookup:130/TopSellers"),
-    QStringLiteral("BrowseNodeLookup:5174/TopSellers"),    QStringLiteral("BrowseNodeLookup:283155/NewReleases"),
-    QStringLiteral("BrowseNodeLookup:130/NewReleases"),    QStringLiteral("BrowseNodeLookup:5174/NewReleases"),
+    QStringLiteral("BrowseNodeLookup:283155/TopSellers"), QStringLiteral("BrowseNodeLookup:130/TopSellers"),
+    QStringLiteral("BrowseNodeLookup:5174/TopSellers"),   QStringLiteral("BrowseNodeLookup:283155/NewReleases"),
+    QStringLiteral("BrowseNodeLookup:130/NewReleases"),   QStringLiteral("BrowseNodeLookup:5174/NewReleases"),
 };
 
 } // namespace
@@ -83,7 +83,10 @@ private:
     void runInline();
     void runOnWorker(const std::function<void()>& whileRunning = {});
     AlertNode* alert(const char* group, const char* keyword, const char* localization);
-    QByteArray indexFile() const { return testsupport::readFile(m_home->file(QStringLiteral("quobex_latest_alert_index.dat"))); }
+    QByteArray indexFile() const
+    {
+        return testsupport::readFile(m_home->file(QStringLiteral("quobex_latest_alert_index.dat")));
+    }
 
     std::unique_ptr<testsupport::TempDataFolder> m_home;
     std::unique_ptr<FakeWebService> m_service;
@@ -152,13 +155,15 @@ AlertNode* TestFetchCycle::alert(const char* group, const char* keyword, const c
 
 void TestFetchCycle::firstFetchBuildsTheCategories()
 {
-    m_service->setBrowseNodeReply("283155", "TopSellers",
-                                  Reply::xml(replies::browseNode("TopSellers", {{"A1", "Book One"}, {"A2", "Book Two"}})));
-    m_service->setBrowseNodeReply("5174", "NewReleases", Reply::xml(replies::browseNode("NewReleases", {{"M1", "Disc"}})));
-    m_service->setLookupReply("A1", Reply::xml(replies::lookup(
-                                        replies::item("A1", "Title from the lookup",
-                                                      "<CustomerReviews><AverageRating>4.5</AverageRating>"
-                                                      "</CustomerReviews>"))));
+    m_service->setBrowseNodeReply(
+        "283155", "TopSellers",
+        Reply::xml(replies::browseNode("TopSellers", {{"A1", "Book One"}, {"A2", "Book Two"}})));
+    m_service->setBrowseNodeReply("5174", "NewReleases",
+                                  Reply::xml(replies::browseNode("NewReleases", {{"M1", "Disc"}})));
+    m_service->setLookupReply(
+        "A1", Reply::xml(replies::lookup(replies::item("A1", "Title from the lookup",
+                                                       "<CustomerReviews><AverageRating>4.5</AverageRating>"
+                                                       "</CustomerReviews>"))));
     m_service->setLookupReply("A2", Reply::xml(replies::lookup(replies::item("A2", "Two"))));
     m_service->setLookupReply("M1", Reply::xml(replies::lookup(replies::item("M1", "Disc"))));
 
@@ -315,7 +320,8 @@ void TestFetchCycle::lookupWithoutItsProductStillCounts()
 
 void TestFetchCycle::productInTwoCategoriesIsTwoNodes()
 {
-    m_service->setBrowseNodeReply("283155", "TopSellers", Reply::xml(replies::browseNode("TopSellers", {{"X", "Both"}})));
+    m_service->setBrowseNodeReply("283155", "TopSellers",
+                                  Reply::xml(replies::browseNode("TopSellers", {{"X", "Both"}})));
     m_service->setBrowseNodeReply("283155", "NewReleases",
                                   Reply::xml(replies::browseNode("NewReleases", {{"X", "Both"}})));
     m_service->setLookupReply("X", Reply::xml(replies::lookup(replies::item("X", "Both"))));
@@ -377,8 +383,8 @@ void TestFetchCycle::indexIsCutToKeepArticles()
     m_definitions.KeywordList = {"k"};
     m_definitions.ItemTypeList = {"Books"};
     m_definitions.LocalizationList = {"U.S.A."};
-    m_service->setSearchReply(
-        "k", Reply::xml(replies::search(replies::item("P1", "1") + replies::item("P2", "2") + replies::item("P3", "3"))));
+    m_service->setSearchReply("k", Reply::xml(replies::search(replies::item("P1", "1") + replies::item("P2", "2") +
+                                                              replies::item("P3", "3"))));
     runInline();
     QCOMPARE(indexFile(), after);
 }

@@ -60,14 +60,12 @@ void TestHttp::initTestCase()
         res.set_content("<ItemSearchResponse><Items/></ItemSearchResponse>", "text/xml");
     });
     s.Get("/truncated", [](const httplib::Request&, httplib::Response& res) {
-        res.set_content_provider(
-            1000, "text/xml",
-            [](size_t offset, size_t, httplib::DataSink& sink) {
-                if (offset > 0)
-                    return false; // the connection breaks after the first part
-                sink.write("<partial>", 9);
-                return true;
-            });
+        res.set_content_provider(1000, "text/xml", [](size_t offset, size_t, httplib::DataSink& sink) {
+            if (offset > 0)
+                return false; // the connection breaks after the first part
+            sink.write("<partial>", 9);
+            return true;
+        });
     });
     s.Get("/chunked", [](const httplib::Request&, httplib::Response& res) {
         res.set_chunked_content_provider("text/plain", [](size_t offset, httplib::DataSink& sink) {

@@ -18,7 +18,6 @@
 #include <QThread>
 #include <QTimer>
 
-
 using namespace platform;
 using testsupport::readFile;
 using testsupport::writeFile;

@@ -16,9 +16,9 @@
 
 #include <QAction>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDir>
 #include <QFile>
-#include <QComboBox>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -80,10 +80,11 @@ void TestFetch::init()
     m_service = std::make_unique<FakeWebService>();
     m_service->setDefaultReply("BrowseNodeLookup", Reply::xml(FakeWebService::emptyReply("BrowseNodeLookup")));
     m_service->setDefaultReply("ItemSearch", Reply::xml(FakeWebService::emptyReply("ItemSearch")));
-    m_service->setBrowseNodeReply("283155", "TopSellers",
-                                  Reply::xml(replies::browseNode("TopSellers", {{"A1", "Book One"}, {"A2", "Book Two"}})));
-    m_service->setDefaultReply("ItemLookup", Reply::xml(replies::lookup(replies::item("A1", "Book One") +
-                                                                       replies::item("A2", "Book Two"))));
+    m_service->setBrowseNodeReply(
+        "283155", "TopSellers",
+        Reply::xml(replies::browseNode("TopSellers", {{"A1", "Book One"}, {"A2", "Book Two"}})));
+    m_service->setDefaultReply(
+        "ItemLookup", Reply::xml(replies::lookup(replies::item("A1", "Book One") + replies::item("A2", "Book Two"))));
     m_app = std::make_unique<AppHarness>();
     m_app->endpoints = quobex::Endpoints::loopback(m_service->hostAndPort(), "127.0.0.1:9");
 }
@@ -115,10 +116,10 @@ void TestFetch::fetchTellsTheUser()
     form->hide();
     fetchAndWait();
 
-    const QStringList completion{QStringLiteral("Ready."),         QStringLiteral("Saving Results..."),
-                                 QStringLiteral("Saving current alerts"), QStringLiteral("Ready"),
-                                 QStringLiteral("Loading current alerts"), QStringLiteral("Ready"),
-                                 QStringLiteral("Ready")};
+    const QStringList completion{
+        QStringLiteral("Ready."), QStringLiteral("Saving Results..."),      QStringLiteral("Saving current alerts"),
+        QStringLiteral("Ready"),  QStringLiteral("Loading current alerts"), QStringLiteral("Ready"),
+        QStringLiteral("Ready")};
     QCOMPARE(texts(status), kCategoryTexts + completion);
     // Stored and read back: the tree is the file's content.
     quobex::AlertTree stored;
@@ -234,7 +235,8 @@ void TestFetch::requestDuringTheCompletionRunsAfterIt()
     fetchAndWait();
     QVERIFY(asked);
     // The second fetch starts once the first completion has ended, and runs whole.
-    QVERIFY(platform::WaitWhile([&] { return texts(status).count(QStringLiteral("Saving Results...")) < 2 || form->Busy; }, 5));
+    QVERIFY(platform::WaitWhile(
+        [&] { return texts(status).count(QStringLiteral("Saving Results...")) < 2 || form->Busy; }, 5));
     QCOMPARE(m_service->targetsOf("BrowseNodeLookup").size(), 12);
     QVERIFY(!form->Busy);
 }
@@ -276,8 +278,8 @@ void TestFetch::endingDuringAFetchGivesItUp()
 
 void TestFetch::addedAlertIsSearchedAndStored()
 {
-    m_service->setSearchReply("harry potter",
-                              Reply::xml(replies::search(replies::item("HP1", "Stone") + replies::item("HP2", "Chamber"))));
+    m_service->setSearchReply(
+        "harry potter", Reply::xml(replies::search(replies::item("HP1", "Stone") + replies::item("HP2", "Chamber"))));
     TfrmMainForm* form = start();
     quobex::TfrmAddAlert* dialog = form->addAlertForm();
     QTimer::singleShot(0, dialog, [dialog] {

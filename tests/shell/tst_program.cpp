@@ -51,7 +51,8 @@ void TestProgram::endsCleanlyOnSignal()
     QCOMPARE(program.exitCode(), 0);
     // The empty tree was saved on the way out: the signature and a count of 0.
     QCOMPARE(testsupport::readFile(dataFolder + QStringLiteral("quobex_amazon_items.dat")),
-             QByteArray::fromHex("452056005400020020004620" "00000000"));
+             QByteArray::fromHex("452056005400020020004620"
+                                 "00000000"));
 }
 
 QTEST_GUILESS_MAIN(TestProgram)

@@ -107,10 +107,9 @@ void TestShell::unusableDataFolderIsReportedTwice()
     app.home.makeUnusable();
     app.start();
     const QString appData = QString::fromLocal8Bit(qgetenv("XDG_CONFIG_HOME"));
-    QCOMPARE(app.messages.informed, (QStringList{QStringLiteral("Error creating config folder: ") + appData +
-                                                     QStringLiteral("/Quobex"),
-                                                 QStringLiteral("Error creating config folder: ") + appData +
-                                                     QStringLiteral("/Quobex/")}));
+    QCOMPARE(app.messages.informed,
+             (QStringList{QStringLiteral("Error creating config folder: ") + appData + QStringLiteral("/Quobex"),
+                          QStringLiteral("Error creating config folder: ") + appData + QStringLiteral("/Quobex/")}));
     QCOMPARE(app.endRequests, 2);
     QCOMPARE(app.lastExitCode, 1);
     // The rest of the start-up still ran against the missing folder.
@@ -146,18 +145,17 @@ void TestShell::windowHasItsControlsAndMenus()
     QCOMPARE(form->btnBuy->text(), QStringLiteral("More Info"));
     QCOMPARE(form->vtvCurrentAlerts->toolTip(), QStringLiteral("Right click to add an alert"));
     QCOMPARE(form->statusText(), QStringLiteral("Ready"));
-    for (const char* name : {"sGroupBox1", "grdLatestAlerts", "btnAddAlert", "vtvCurrentAlerts", "btnTellFriend",
-                             "btnContact", "Splitter1", "sGroupBox2", "wbPicture", "btnBuy", "mainStatusBar",
-                             "popupTray", "popupTreeView", "timerStartup", "timerFetchAmazon", "timerPing",
-                             "timerCheckForUpdates"})
+    for (const char* name :
+         {"sGroupBox1", "grdLatestAlerts", "btnAddAlert", "vtvCurrentAlerts", "btnTellFriend", "btnContact",
+          "Splitter1", "sGroupBox2", "wbPicture", "btnBuy", "mainStatusBar", "popupTray", "popupTreeView",
+          "timerStartup", "timerFetchAmazon", "timerPing", "timerCheckForUpdates"})
         QVERIFY2(form->findChild<QObject*>(QLatin1String(name)), name);
 
-    QCOMPARE(captions(form->popupTray),
-             (QStringList{QStringLiteral("ShowCurrentAlerts2=Show Current Alerts"),
-                          QStringLiteral("QueryAmazonNow2=Check Alerts Now"),
-                          QStringLiteral("CheckForUpdates1=Check For Updates"),
-                          QStringLiteral("NotificationSettings1=Notification Settings"),
-                          QStringLiteral("Exit2=Exit")}));
+    QCOMPARE(captions(form->popupTray), (QStringList{QStringLiteral("ShowCurrentAlerts2=Show Current Alerts"),
+                                                     QStringLiteral("QueryAmazonNow2=Check Alerts Now"),
+                                                     QStringLiteral("CheckForUpdates1=Check For Updates"),
+                                                     QStringLiteral("NotificationSettings1=Notification Settings"),
+                                                     QStringLiteral("Exit2=Exit")}));
     QCOMPARE(captions(form->popupTreeView),
              (QStringList{QStringLiteral("AddAlert1=Add Alert"), QStringLiteral("DeleteAlert1=Delete Alert"),
                           QStringLiteral("DeleteEntry1=Delete Entry")}));

@@ -39,8 +39,8 @@ void AppHarness::start(bool keepTimers)
     m_program->start();
     QVERIFY(QTest::qWaitForWindowExposed(form()));
     if (!keepTimers) {
-        for (QTimer* timer : {form()->timerStartup, form()->timerFetchAmazon, form()->timerPing,
-                              form()->timerCheckForUpdates})
+        for (QTimer* timer :
+             {form()->timerStartup, form()->timerFetchAmazon, form()->timerPing, form()->timerCheckForUpdates})
             timer->stop();
     }
 }

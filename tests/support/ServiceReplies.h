@@ -32,15 +32,15 @@ inline QByteArray wrap(const QByteArray& operation, const QByteArray& content)
 inline QByteArray item(const QByteArray& asin, const QByteArray& title, const QByteArray& more = {})
 {
     return "    <Item><ASIN>" + asin + "</ASIN><DetailPageURL>http://store.test/dp/" + asin +
-           "</DetailPageURL><ItemAttributes><Author>Ada Example</Author><Title>" + title +
-           "</Title></ItemAttributes>" + more + "</Item>\n";
+           "</DetailPageURL><ItemAttributes><Author>Ada Example</Author><Title>" + title + "</Title></ItemAttributes>" +
+           more + "</Item>\n";
 }
 
 // ItemSearch or ItemLookup: the Items list, its request echo first.
 inline QByteArray items(const QByteArray& operation, const QByteArray& itemElements)
 {
-    return wrap(operation, "  <Items>\n    <Request><IsValid>True</IsValid></Request>\n" + itemElements +
-                               "  </Items>\n");
+    return wrap(operation,
+                "  <Items>\n    <Request><IsValid>True</IsValid></Request>\n" + itemElements + "  </Items>\n");
 }
 
 inline QByteArray search(const QByteArray& itemElements)

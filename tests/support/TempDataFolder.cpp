@@ -6,10 +6,8 @@
 namespace testsupport {
 
 TempDataFolder::TempDataFolder()
-    : m_oldConfig(qgetenv("XDG_CONFIG_HOME")),
-      m_oldCache(qgetenv("XDG_CACHE_HOME")),
-      m_hadConfig(qEnvironmentVariableIsSet("XDG_CONFIG_HOME")),
-      m_hadCache(qEnvironmentVariableIsSet("XDG_CACHE_HOME"))
+    : m_oldConfig(qgetenv("XDG_CONFIG_HOME")), m_oldCache(qgetenv("XDG_CACHE_HOME")),
+      m_hadConfig(qEnvironmentVariableIsSet("XDG_CONFIG_HOME")), m_hadCache(qEnvironmentVariableIsSet("XDG_CACHE_HOME"))
 {
     QDir().mkpath(appData());
     QDir().mkpath(cache());
