@@ -1,6 +1,7 @@
 #include "quobex/settings/Settings.h"
 
 #include "platform/ui/MessageBoxes.h"
+#include "platform/ui/Named.h"
 #include "quobex/settings/NumberEdit.h"
 
 #include <QCheckBox>
@@ -24,11 +25,7 @@ const QString kShowBrowser = QStringLiteral("ShowBrowser");
 const QString kRefreshInterval = QStringLiteral("RefreshInterval");
 const QString kKeepArticles = QStringLiteral("KeepArticles");
 
-template <typename T> T* named(T* widget, const char* name)
-{
-    widget->setObjectName(QLatin1String(name));
-    return widget;
-}
+using platform::ui::named;
 
 } // namespace
 

@@ -7,6 +7,7 @@
 #include "platform/TextList.h"
 #include "platform/Wait.h"
 #include "platform/ui/MessageBoxes.h"
+#include "platform/ui/Named.h"
 #include "platform/ui/Tray.h"
 #include "platform/ui/WebView.h"
 #include "quobex/config/Colours.h"
@@ -48,11 +49,7 @@ namespace quobex {
 
 namespace {
 
-template <typename T> T* named(T* object, const char* name)
-{
-    object->setObjectName(QLatin1String(name));
-    return object;
-}
+using platform::ui::named;
 
 QTimer* makeTimer(QObject* parent, const char* name, int intervalMs)
 {

@@ -3,6 +3,7 @@
 #include "platform/CodePage.h"
 #include "platform/SpecialFolders.h"
 #include "platform/ui/MessageBoxes.h"
+#include "platform/ui/Named.h"
 #include "quobex/store/AlertDefinitions.h"
 
 #include <QComboBox>
@@ -16,6 +17,8 @@
 #include <stdexcept>
 
 namespace quobex {
+
+using platform::ui::named;
 
 const QStringList& TfrmAddAlert::itemTypes()
 {
@@ -78,25 +81,20 @@ TfrmAddAlert::TfrmAddAlert(Host host, QWidget* parent) : QDialog(parent), m_host
         return l;
     };
 
-    txtNewAlert = new QLineEdit;
-    txtNewAlert->setObjectName(QStringLiteral("txtNewAlert"));
-    cmbItemType = new QComboBox;
-    cmbItemType->setObjectName(QStringLiteral("cmbItemType"));
+    txtNewAlert = named(new QLineEdit, "txtNewAlert");
+    cmbItemType = named(new QComboBox, "cmbItemType");
     cmbItemType->setEditable(false);
     cmbItemType->setFont(verdana);
     cmbItemType->addItems(itemTypes());
     cmbItemType->setCurrentText(QStringLiteral("Blended"));
-    cmbCountry = new QComboBox;
-    cmbCountry->setObjectName(QStringLiteral("cmbCountry"));
+    cmbCountry = named(new QComboBox, "cmbCountry");
     cmbCountry->setEditable(false);
     cmbCountry->setFont(verdana);
     cmbCountry->addItems(countries());
     cmbCountry->setCurrentText(QStringLiteral("U.S.A."));
-    btnAddAlert = new QPushButton(QStringLiteral("Add"));
-    btnAddAlert->setObjectName(QStringLiteral("btnAddAlert"));
+    btnAddAlert = named(new QPushButton(QStringLiteral("Add")), "btnAddAlert");
     btnAddAlert->setDefault(true);
-    btnCancel = new QPushButton(QStringLiteral("Cancel"));
-    btnCancel->setObjectName(QStringLiteral("btnCancel"));
+    btnCancel = named(new QPushButton(QStringLiteral("Cancel")), "btnCancel");
 
     auto* form = new QFormLayout;
     form->addRow(label("Keyword(s):"), txtNewAlert);
