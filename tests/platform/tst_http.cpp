@@ -37,6 +37,7 @@ private Q_SLOTS:
     void downloadReportsProgress();
     void downloadFailsOnBrokenBody();
     void worksOnAWorkerAndStopsWhenAsked();
+    void serverStoppedAtOnceEnds();
 
 private:
     LoopbackServer m_server;
@@ -242,6 +243,20 @@ void TestHttp::worksOnAWorkerAndStopsWhenAsked()
     QVERIFY(clock.elapsed() < 1000);
     QCOMPARE(body, m_reply);
     QVERIFY(stopped);
+}
+
+// A test case that ends before sending any request stops its server right
+// after starting it; that must never leave the listening thread behind.
+void TestHttp::serverStoppedAtOnceEnds()
+{
+    QElapsedTimer clock;
+    clock.start();
+    for (int i = 0; i < 200; ++i) {
+        LoopbackServer server;
+        server.start();
+        server.stop();
+    }
+    QVERIFY2(clock.elapsed() < 20000, qPrintable(QString::number(clock.elapsed())));
 }
 
 QTEST_GUILESS_MAIN(TestHttp)

@@ -12,6 +12,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <chrono>
 #include <condition_variable>
 #include <memory>
 #include <mutex>
@@ -29,7 +30,9 @@ public:
         std::unique_lock lock(m_mutex);
         ++m_waiting;
         m_changed.notify_all();
-        m_changed.wait(lock, [this] { return m_open; });
+        // Bounded, so a check that fails before the test opens the gate can
+        // never leave the server's thread here for good.
+        m_changed.wait_for(lock, std::chrono::seconds(30), [this] { return m_open; });
     }
     void open()
     {

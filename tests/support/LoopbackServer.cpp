@@ -1,5 +1,7 @@
 #include "tests/support/LoopbackServer.h"
 
+#include <chrono>
+
 namespace testsupport {
 
 LoopbackServer::LoopbackServer()
@@ -27,14 +29,23 @@ void LoopbackServer::start()
     if (m_port <= 0)
         qFatal("cannot bind a loopback port");
     m_thread = std::thread([this] { m_server.listen_after_bind(); });
+    // httplib's stop() does nothing until the listening loop has begun, so a
+    // server stopped right after start() would leave its thread in accept()
+    // for good. Return only once the loop runs.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (!m_server.is_running()) {
+        if (std::chrono::steady_clock::now() > deadline)
+            qFatal("loopback server did not start listening");
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
 }
 
 void LoopbackServer::stop()
 {
-    if (m_thread.joinable()) {
-        m_server.stop();
-        m_thread.join();
-    }
+    if (!m_thread.joinable())
+        return;
+    m_server.stop();
+    m_thread.join();
 }
 
 QByteArray LoopbackServer::hostAndPort() const
