@@ -13,6 +13,10 @@ inline const QString kItemTypes = QStringLiteral("quobex_itemtype_config.dat");
 inline const QString kLocalizations = QStringLiteral("quobex_localization_config.dat");
 inline const QString kItems = QStringLiteral("quobex_amazon_items.dat");
 inline const QString kLatestAlertIndex = QStringLiteral("quobex_latest_alert_index.dat");
+// The program's own bookkeeping: the products each alert has brought, and
+// how each alert's checks went.
+inline const QString kSeenItems = QStringLiteral("quobex_seen_items.dat");
+inline const QString kAlertChecks = QStringLiteral("quobex_alert_checks.dat");
 inline const QString kSettings = QStringLiteral("QuobexSettings.xml");
 
 } // namespace quobex::DataFiles
