@@ -9,6 +9,7 @@
 #include "quobex/engine/RequestUrls.h"
 
 #include "platform/CodePage.h"
+#include "platform/Errors.h"
 #include "platform/Synchronize.h"
 
 namespace quobex {
@@ -39,7 +40,7 @@ QString entryElementOf(const QByteArray& responseGroup)
 
 } // namespace
 
-void FetchSession::FetchCategories()
+int FetchSession::FetchCategories()
 {
     const Category rows[] = {
         {kTopSellers, QStringLiteral("Books")}, {kTopSellers, QStringLiteral("DVD")},
@@ -47,6 +48,7 @@ void FetchSession::FetchCategories()
         {kNewReleases, QStringLiteral("DVD")},  {kNewReleases, QStringLiteral("Music")},
     };
     const QString* currentGroup = nullptr;
+    int failed = 0;
     for (const Category& row : rows) {
         UpdateStatus(platform::CodePage::fromUnicode(QStringLiteral("Fetching results for ") + row.group +
                                                      QStringLiteral(" (") + row.itemType + QStringLiteral(", ") +
@@ -55,8 +57,10 @@ void FetchSession::FetchCategories()
             currentGroup = &row.group;
             FindCategoryGroup(row.group);
         }
-        FetchBrowseNode(FindCategoryAlert(row.group, row.itemType, kCategoryLocalization));
+        if (FetchBrowseNode(FindCategoryAlert(row.group, row.itemType, kCategoryLocalization)).failed())
+            ++failed;
     }
+    return failed;
 }
 
 AlertNode* FetchSession::findOrMakeCategoryGroup(const QString& groupName)
@@ -99,7 +103,7 @@ AlertKey FetchSession::FindCategoryAlert(const QString& groupName, const QString
     return {groupName, itemType, localization};
 }
 
-void FetchSession::FetchBrowseNode(const AlertKey& key)
+CheckFailure FetchSession::FetchBrowseNode(const AlertKey& key)
 {
     // What the request names comes from the records: the alert node's item
     // type and localization, its group node's item type (the group name).
@@ -117,39 +121,61 @@ void FetchSession::FetchBrowseNode(const AlertKey& key)
         groupName = alert->parent()->data.ItemType;
     });
     if (!exists)
-        return;
+        return {};
     const QByteArray responseGroup = ResponseGroupOf(groupName);
     const QString entryName = entryElementOf(responseGroup);
     const QByteArray store = platform::CodePage::fromUnicode(localization);
-    loadReply(m_document, BrowseNodeLookupUrl(m_endpoints, store, itemType, groupName));
+    const CheckFailure listFailure =
+        loadReply(m_document, BrowseNodeLookupUrl(m_endpoints, store, itemType, groupName));
+    if (listFailure.failed()) {
+        recordCheck(key, listFailure);
+        return listFailure;
+    }
 
+    CheckFailure lookupFailure;
     QDomElement list =
         child(child(child(m_document.documentElement(), QStringLiteral("BrowseNodes")), QStringLiteral("BrowseNode")),
               QString::fromLatin1(responseGroup));
-    if (!list.hasChildNodes())
-        return;
     // Unlike the search replies, the list has no echo in front: its first
     // entry counts like every other.
     for (QDomNode n = list.firstChild(); !n.isNull(); n = n.nextSibling()) {
         if (!n.isElement() || n.nodeName() != entryName)
             continue;
         const QDomElement entry = n.toElement();
-        const QString asin = text(child(entry, QStringLiteral("ASIN")));
+        QString asin;
         EntryMerge merged = EntryMerge::Gone;
-        platform::Synchronize([&] { merged = mergeListEntry(key, entry, asin, QString::fromLatin1(responseGroup)); });
+        CheckFailure fault;
+        try {
+            asin = text(child(entry, QStringLiteral("ASIN")));
+            platform::Synchronize(
+                [&] { merged = mergeListEntry(key, entry, asin, QString::fromLatin1(responseGroup)); });
+        } catch (const platform::XmlError& e) {
+            fault.kind = CheckFailure::Kind::Unparseable;
+            fault.subject = QStringLiteral("a list entry");
+            fault.message = QString::fromLocal8Bit(e.what());
+            merged = EntryMerge::Known; // passed over
+        }
         if (merged == EntryMerge::Gone)
-            return;
-        if (merged == EntryMerge::Known)
-            continue;
-
-        // LookupItem: the product in full. A reply that does not parse ends
-        // the cycle here, leaving the new node uncounted and unannounced.
-        loadReply(m_lookupDocument, ItemLookupUrl(m_endpoints, store, asin));
-        bool alertExists = true;
-        platform::Synchronize([&] { alertExists = completeLookedUpItem(key, asin); });
-        if (!alertExists)
-            return;
+            return lookupFailure;
+        if (merged == EntryMerge::Added) {
+            // LookupItem: the product in full. When that fails, the product
+            // is dropped unannounced and the list goes on.
+            fault = loadReply(m_lookupDocument, ItemLookupUrl(m_endpoints, store, asin));
+            if (fault.failed()) {
+                fault.subject = QStringLiteral("product ") + asin;
+                platform::Synchronize([&] { dropNewItem(key, asin); });
+            } else {
+                bool alertExists = true;
+                platform::Synchronize([&] { alertExists = completeLookedUpItem(key, asin, fault); });
+                if (!alertExists)
+                    return lookupFailure;
+            }
+        }
+        if (fault.failed() && !lookupFailure.failed())
+            lookupFailure = fault;
     }
+    recordCheck(key, lookupFailure);
+    return lookupFailure;
 }
 
 FetchSession::EntryMerge FetchSession::mergeListEntry(const AlertKey& key, const QDomElement& entry,
@@ -158,15 +184,14 @@ FetchSession::EntryMerge FetchSession::mergeListEntry(const AlertKey& key, const
     AlertNode* alert = findAlertNode(key);
     if (!alert)
         return EntryMerge::Gone;
-    if (AlertNode* known = m_tree.FindItem(alert, asin)) {
-        markKnown(known);
+    if (knownProduct(alert, key, asin))
         return EntryMerge::Known;
-    }
-    AlertNode* added = m_tree.InsertFirstChild(alert);
-    added->data.ASIN = asin;
     // The title is read for new products only: a known one needs nothing
     // more of its entry.
-    added->data.Title = text(child(entry, QStringLiteral("Title")));
+    const QString title = text(child(entry, QStringLiteral("Title")));
+    AlertNode* added = m_tree.InsertFirstChild(alert);
+    added->data.ASIN = asin;
+    added->data.Title = title;
     added->data.Keyword = responseGroup;
     added->data.Localization = alert->data.Localization;
     added->data.ItemType = alert->data.ItemType;
@@ -176,7 +201,16 @@ FetchSession::EntryMerge FetchSession::mergeListEntry(const AlertKey& key, const
     return EntryMerge::Added;
 }
 
-bool FetchSession::completeLookedUpItem(const AlertKey& key, const QString& asin)
+void FetchSession::dropNewItem(const AlertKey& key, const QString& asin)
+{
+    AlertNode* alert = findAlertNode(key);
+    if (!alert)
+        return;
+    if (AlertNode* item = m_tree.FindItem(alert, asin))
+        m_tree.DeleteNode(item);
+}
+
+bool FetchSession::completeLookedUpItem(const AlertKey& key, const QString& asin, CheckFailure& fault)
 {
     AlertNode* alert = findAlertNode(key);
     if (!alert)
@@ -185,19 +219,25 @@ bool FetchSession::completeLookedUpItem(const AlertKey& key, const QString& asin
     if (!item)
         return true; // the user deleted the new product meanwhile: nothing to fill or announce
     // Every matching Item is read in turn, so the last one decides.
-    forEachItem(m_lookupDocument, [&](const QDomElement& candidate) {
-        if (text(child(candidate, QStringLiteral("ASIN"))) != asin)
-            return true;
-        try {
+    try {
+        forEachItem(m_lookupDocument, [&](const QDomElement& candidate) {
+            if (text(child(candidate, QStringLiteral("ASIN"))) != asin)
+                return true;
             ReadItemElement(candidate, item->data, m_endpoints, ItemReadMode::Details);
-        } catch (...) {
-            m_tree.Invalidate(item);
-            throw;
-        }
+            return true;
+        });
+    } catch (const platform::XmlError& e) {
+        // Half a record is not kept: the product is new again next time.
+        m_tree.DeleteNode(item);
+        fault.kind = CheckFailure::Kind::Unparseable;
+        fault.subject = QStringLiteral("product ") + asin;
+        fault.message = QString::fromLocal8Bit(e.what());
         return true;
-    });
+    }
     m_tree.Invalidate(item);
     announceNewItem(alert, item);
+    if (m_seen)
+        m_seen->see(key, asin);
     return true;
 }
 

@@ -5,7 +5,10 @@
 #include "quobex/engine/ServiceFetch.h"
 
 #include "platform/CodePage.h"
+#include "platform/Errors.h"
 #include "platform/Synchronize.h"
+
+#include <QThread>
 
 namespace quobex {
 
@@ -25,13 +28,63 @@ void initAlertRecord(TAlertNodeData& data, const QString& keyword, const QString
 } // namespace
 
 FetchSession::FetchSession(Endpoints endpoints, AlertTree& tree, QList<QByteArray>& newTitles)
-    : m_endpoints(std::move(endpoints)), m_tree(tree), m_newTitles(newTitles), m_fetcher(FetchServiceReply)
+    : m_endpoints(std::move(endpoints)), m_tree(tree), m_newTitles(newTitles), m_fetcher(RequestServiceReply),
+      m_clock([] { return QDateTime::currentDateTimeUtc(); })
 {
 }
 
-void FetchSession::loadReply(platform::XmlDocument& document, const QByteArray& url) const
+CheckFailure FetchSession::loadReply(platform::XmlDocument& document, const QByteArray& url) const
 {
-    document.load(m_fetcher(url));
+    QByteArray body;
+    try {
+        body = m_fetcher(url);
+    } catch (const platform::HttpError& e) {
+        // A request given up because the worker is to stop is no failure of the alert.
+        if (QThread::currentThread()->isInterruptionRequested())
+            throw platform::Interrupted();
+        return DescribeRequestFailure(QString::fromLocal8Bit(e.what()));
+    }
+    try {
+        document.load(body);
+    } catch (const platform::XmlError& e) {
+        CheckFailure failure;
+        failure.kind = CheckFailure::Kind::Unparseable;
+        failure.message = body.isEmpty() ? QStringLiteral("the reply was empty") : QString::fromLocal8Bit(e.what());
+        return failure;
+    }
+    return ServiceErrorIn(document);
+}
+
+void FetchSession::recordCheck(const AlertKey& key, const CheckFailure& failure)
+{
+    if (!m_checks)
+        return;
+    platform::Synchronize([&] {
+        // An alert deleted meanwhile is not brought back as a record either.
+        AlertNode* alert = findAlertNode(key);
+        if (!alert)
+            return;
+        if (failure.failed())
+            m_checks->recordFailure(key, failure, m_clock());
+        else
+            m_checks->recordGood(key, m_clock());
+        m_tree.Invalidate(alert);
+    });
+}
+
+bool FetchSession::knownProduct(AlertNode* alert, const AlertKey& key, const QString& asin)
+{
+    if (AlertNode* known = m_tree.FindItem(alert, asin)) {
+        markKnown(known);
+        if (m_seen)
+            m_seen->see(key, asin);
+        return true;
+    }
+    if (m_seen && m_seen->contains(key, asin)) {
+        m_seen->see(key, asin);
+        return true;
+    }
+    return false;
 }
 
 AlertNode* FetchSession::findAlertNode(const AlertKey& key) const
@@ -71,23 +124,32 @@ void FetchSession::prepareAlertNode(const SearchInputs& in)
     m_tree.Invalidate(alert);
 }
 
-bool FetchSession::mergeItem(const SearchInputs& in, const QDomElement& item)
+FetchSession::ItemMerge FetchSession::mergeItem(const SearchInputs& in, const QDomElement& item, CheckFailure& fault)
 {
     AlertNode* alert = findAlertNode(in.key);
     if (!alert)
-        return false;
-    const QString asin = platform::Xml::text(platform::Xml::child(item, QStringLiteral("ASIN")));
-    if (AlertNode* known = m_tree.FindItem(alert, asin)) {
-        markKnown(known);
-        return true;
+        return ItemMerge::Gone;
+    QString asin;
+    try {
+        asin = platform::Xml::text(platform::Xml::child(item, QStringLiteral("ASIN")));
+    } catch (const platform::XmlError& e) {
+        fault.kind = CheckFailure::Kind::Unparseable;
+        fault.subject = QStringLiteral("a product");
+        fault.message = QString::fromLocal8Bit(e.what());
+        return ItemMerge::Unreadable;
     }
+    if (knownProduct(alert, in.key, asin))
+        return ItemMerge::Merged;
     AlertNode* added = m_tree.InsertFirstChild(alert);
     try {
         ReadItemElement(item, added->data, m_endpoints);
-    } catch (...) {
-        // The node stays with what was read before the fault.
-        m_tree.Invalidate(added);
-        throw;
+    } catch (const platform::XmlError& e) {
+        // Half a record is not kept: the product is new again next time.
+        m_tree.DeleteNode(added);
+        fault.kind = CheckFailure::Kind::Unparseable;
+        fault.subject = QStringLiteral("product ") + asin;
+        fault.message = QString::fromLocal8Bit(e.what());
+        return ItemMerge::Unreadable;
     }
     added->data.Keyword = in.key.keyword;
     added->data.Localization = in.key.localization;
@@ -96,7 +158,9 @@ bool FetchSession::mergeItem(const SearchInputs& in, const QDomElement& item)
     added->data.IsRead = kFalse;
     m_tree.Invalidate(added);
     announceNewItem(alert, added);
-    return true;
+    if (m_seen)
+        m_seen->see(in.key, asin);
+    return ItemMerge::Merged;
 }
 
 void FetchSession::UpdateStatus(const QByteArray& text)
@@ -107,8 +171,8 @@ void FetchSession::UpdateStatus(const QByteArray& text)
     });
 }
 
-void FetchSession::SearchKeywordAlert(const QByteArray& itemType, const QByteArray& keyword,
-                                      const QByteArray& localization, const DefinitionCheck& stillDefined)
+CheckFailure FetchSession::SearchKeywordAlert(const QByteArray& itemType, const QByteArray& keyword,
+                                              const QByteArray& localization, const DefinitionCheck& stillDefined)
 {
     SearchInputs in;
     in.itemType = platform::CodePage::toUnicode(itemType);
@@ -123,15 +187,22 @@ void FetchSession::SearchKeywordAlert(const QByteArray& itemType, const QByteArr
             prepareAlertNode(in);
     });
     if (!defined)
-        return;
+        return {};
 
-    loadReply(m_document, ItemSearchUrl(m_endpoints, itemType, keyword, localization));
-
-    forEachItem(m_document, [&](const QDomElement& item) {
-        bool alertExists = true;
-        platform::Synchronize([&] { alertExists = mergeItem(in, item); });
-        return alertExists;
-    });
+    CheckFailure failure = loadReply(m_document, ItemSearchUrl(m_endpoints, itemType, keyword, localization));
+    if (!failure.failed()) {
+        forEachItem(m_document, [&](const QDomElement& item) {
+            ItemMerge merged = ItemMerge::Merged;
+            CheckFailure fault;
+            platform::Synchronize([&] { merged = mergeItem(in, item, fault); });
+            // One unreadable product fails the check; the others still count.
+            if (merged == ItemMerge::Unreadable && !failure.failed())
+                failure = fault;
+            return merged != ItemMerge::Gone;
+        });
+    }
+    recordCheck(in.key, failure);
+    return failure;
 }
 
 void FetchSession::markKnown(AlertNode* item)

@@ -2,6 +2,9 @@
 
 #include "quobex/config/Endpoints.h"
 #include "quobex/model/AlertTree.h"
+#include "quobex/store/AlertChecks.h"
+#include "quobex/store/AlertKey.h"
+#include "quobex/store/SeenItems.h"
 
 #include "platform/XmlDocument.h"
 
@@ -13,15 +16,6 @@
 
 namespace quobex {
 
-// Names an alert node across hand-overs, since the user may delete nodes
-// between them: the ItemType of its group node, then its own Keyword and
-// Localization.
-struct AlertKey {
-    QString group;
-    QString keyword;
-    QString localization;
-};
-
 // The work of one fetch cycle against the web service. It runs on the fetch
 // worker (or inline, on the main thread): requests and XML parsing happen
 // on the calling thread, while every read or change of the alert tree and
@@ -30,13 +24,21 @@ struct AlertKey {
 // keys, never node pointers, so a node the user deleted meanwhile is simply
 // not found again: its merge is dropped and the node is not re-created.
 //
-// Errors: a reply that does not parse, the text of an element that holds
-// elements and a disc or track without a number throw platform::XmlError out
-// of the operation; what was merged before stays. A worker asked to stop
-// gets platform::Interrupted from its next hand-over.
+// Failures stay with what they concern: a request that fails or a reply
+// that does not parse or reports an error of the service ends only its
+// alert's search or its list; a product whose lookup fails, or whose
+// record cannot be read, is dropped (so it is new again next time) and the
+// rest goes on. Each operation returns its failure and, when the session
+// has check records, records it or the good check for its alert. A worker
+// asked to stop gets platform::Interrupted from its next request or
+// hand-over.
+//
+// With a seen list, a product that an alert brought before (cut away by
+// KeepArticles, deleted by the user) is passed over rather than made new.
 class FetchSession {
 public:
-    // Sends one request and returns its reply; empty on failure.
+    // Sends one request and returns its reply; throws platform::HttpError
+    // when it fails.
     using Fetcher = std::function<QByteArray(const QByteArray& url)>;
     // Shows a progress text; runs inside a hand-over.
     using StatusHandler = std::function<void(const QByteArray& text)>;
@@ -51,8 +53,17 @@ public:
 
     const Endpoints& endpoints() const { return m_endpoints; }
 
-    // How requests are sent; FetchServiceReply unless replaced.
+    // How requests are sent; RequestServiceReply unless replaced.
     void setFetcher(Fetcher fetcher) { m_fetcher = std::move(fetcher); }
+    // The main thread's seen lists and check records, used inside
+    // hand-overs only; either may be none.
+    void setRecords(SeenItems* seen, AlertChecks* checks)
+    {
+        m_seen = seen;
+        m_checks = checks;
+    }
+    // The time a check is recorded with; the current time unless replaced.
+    void setClock(std::function<QDateTime()> clock) { m_clock = std::move(clock); }
     // Where progress texts go.
     void setStatusHandler(StatusHandler handler) { m_status = std::move(handler); }
     // Hands a progress text to the status handler.
@@ -72,25 +83,27 @@ public:
     // the front of the latest-alert index.
     // When `stillDefined` is given and says no as the nodes are about to be
     // found or made, the alert was deleted meanwhile and nothing happens.
-    void SearchKeywordAlert(const QByteArray& itemType, const QByteArray& keyword, const QByteArray& localization,
-                            const DefinitionCheck& stillDefined = {});
+    // Returns the search's failure (kind None: it went well).
+    CheckFailure SearchKeywordAlert(const QByteArray& itemType, const QByteArray& keyword,
+                                    const QByteArray& localization, const DefinitionCheck& stillDefined = {});
 
     // The six built-in lists, top sellers then new releases of books, DVDs
     // and music in the U.S. store, each with its own progress text. Every
     // product new under its category is looked up in full with one request
-    // before the next entry of the list is merged.
-    void FetchCategories();
+    // before the next entry of the list is merged. Returns how many lists failed.
+    int FetchCategories();
     // Finds or makes a category's group node and resets its new count.
     void FindCategoryGroup(const QString& groupName);
     // Finds or makes a category's alert node and resets its new count.
     AlertKey FindCategoryAlert(const QString& groupName, const QString& itemType, const QString& localization);
-    // Merges the list of the category of `key` into its alert node.
-    void FetchBrowseNode(const AlertKey& key);
+    // Merges the list of the category of `key` into its alert node. Returns
+    // the list's failure, or else that of the first product whose lookup failed.
+    CheckFailure FetchBrowseNode(const AlertKey& key);
 
-    // Sends a request and parses its reply into `document`. Throws
-    // platform::XmlError when the reply does not parse, which includes the
-    // empty reply of a failed request.
-    void loadReply(platform::XmlDocument& document, const QByteArray& url) const;
+    // Sends a request and parses its reply into `document`. Returns why that
+    // failed: the request, a reply that does not parse, or the service's
+    // own error in it.
+    CheckFailure loadReply(platform::XmlDocument& document, const QByteArray& url) const;
 
     // Only inside a hand-over: the alert node of `key`, or none when the
     // group or the alert node does not exist (any more).
@@ -111,11 +124,16 @@ private:
     };
 
     enum class EntryMerge { Gone, Known, Added };
+    enum class ItemMerge { Gone, Merged, Unreadable };
 
     // Steps inside one hand-over each.
     void prepareAlertNode(const SearchInputs& inputs);
-    // False when the alert node is gone.
-    bool mergeItem(const SearchInputs& inputs, const QDomElement& item);
+    ItemMerge mergeItem(const SearchInputs& inputs, const QDomElement& item, CheckFailure& fault);
+    // A product the alert brought before: not new again. Marks a node it
+    // still holds as not new; true when the product is known either way.
+    bool knownProduct(AlertNode* alert, const AlertKey& key, const QString& asin);
+    // Records the check of `key`, inside a hand-over, and repaints its node.
+    void recordCheck(const AlertKey& key, const CheckFailure& failure);
     AlertNode* findOrMakeCategoryGroup(const QString& groupName);
     EntryMerge mergeListEntry(const AlertKey& key, const QDomElement& entry, const QString& asin,
                               const QString& responseGroup);
@@ -126,8 +144,11 @@ private:
     // at, whatever it is; stops when `visit` returns false.
     static void forEachItem(const platform::XmlDocument& reply, const std::function<bool(const QDomElement&)>& visit);
     // Fills the new product's record from the lookup reply, then counts and
-    // announces it. False when the alert node is gone.
-    bool completeLookedUpItem(const AlertKey& key, const QString& asin);
+    // announces it. False when the alert node is gone. A record that cannot
+    // be read sets `fault`; the product is then dropped.
+    bool completeLookedUpItem(const AlertKey& key, const QString& asin, CheckFailure& fault);
+    // Removes the new product of a failed lookup: it was never announced.
+    void dropNewItem(const AlertKey& key, const QString& asin);
 
     Endpoints m_endpoints;
     AlertTree& m_tree;
@@ -139,6 +160,9 @@ private:
     platform::XmlDocument m_lookupDocument;
     Fetcher m_fetcher;
     StatusHandler m_status;
+    SeenItems* m_seen = nullptr;
+    AlertChecks* m_checks = nullptr;
+    std::function<QDateTime()> m_clock;
 };
 
 } // namespace quobex

@@ -22,6 +22,7 @@ TUpdaterThread::TUpdaterThread(const Endpoints& endpoints, MainWindowState state
     } catch (const std::exception&) {
         // Unreadable: the fetch starts a new index and writes it at the end.
     }
+    m_session.setRecords(m_state.seen, m_state.checks);
     m_session.setStatusHandler([this](const QByteArray& text) {
         if (m_state.showStatus)
             m_state.showStatus(platform::CodePage::toUnicode(text));
@@ -71,20 +72,28 @@ void TUpdaterThread::Execute()
                 alerts = *m_state.definitions;
         });
 
+        int failed = 0;
         for (qsizetype i = 0; i < alerts.count(); ++i) {
             const QByteArray& keyword = alerts.KeywordList.at(i);
             const QByteArray& itemType = alerts.ItemTypeList.at(i);
             const QByteArray& localization = alerts.LocalizationList.at(i);
             StatusText = "Fetching results for " + keyword + " (" + itemType + ", " + localization + ")";
             UpdateStatus();
-            m_session.SearchKeywordAlert(itemType, keyword, localization,
-                                         [&] { return isStillDefined(keyword, itemType, localization); });
+            if (m_session
+                    .SearchKeywordAlert(itemType, keyword, localization,
+                                        [&] { return isStillDefined(keyword, itemType, localization); })
+                    .failed())
+                ++failed;
         }
 
-        m_session.FetchCategories();
+        failed += m_session.FetchCategories();
 
         int keep = 0;
-        platform::Synchronize([&] { keep = m_state.keepArticles ? m_state.keepArticles() : 20; });
+        platform::Synchronize([&] {
+            keep = m_state.keepArticles ? m_state.keepArticles() : 20;
+            if (m_state.checks)
+                m_state.checks->recordFetch(QDateTime::currentDateTimeUtc(), failed);
+        });
         QList<QByteArray>& index = m_session.latestAlertIndex();
         if (index.size() > keep)
             index.resize(keep);
@@ -93,8 +102,8 @@ void TUpdaterThread::Execute()
         StatusText = "Ready.";
         UpdateStatus();
     } catch (const std::exception&) {
-        // An unusable reply, a worker asked to stop or an index that cannot
-        // be written: the cycle ends here, and nobody is told.
+        // A worker asked to stop or an index that cannot be written: the
+        // cycle ends here, and nobody is told.
     }
 }
 

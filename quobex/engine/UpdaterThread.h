@@ -30,6 +30,8 @@ public:
         AlertTree* tree = nullptr;
         AlertDefinitions* definitions = nullptr;
         QList<QByteArray>* newTitles = nullptr;
+        SeenItems* seen = nullptr;     // optional
+        AlertChecks* checks = nullptr; // optional
         std::function<int()> keepArticles;
         std::function<void(const QString&)> showStatus;
     };
@@ -39,10 +41,16 @@ public:
     TUpdaterThread(const Endpoints& endpoints, MainWindowState state, const QString& dataFolder,
                    QObject* parent = nullptr);
 
-    // The cycle. A reply that does not parse, or any other error, ends it
-    // where it stands, silently: what was merged stays, the index file keeps
-    // its previous content. Tests may run it inline on the main thread.
+    // The cycle. A failed request or an unusable reply fails only its own
+    // alert, list or product, and the cycle goes on; a cycle that reaches
+    // its end records how many alerts and lists failed, then trims and
+    // writes the latest-alert index. A worker asked to stop, or an index
+    // that cannot be written, ends it where it stands, silently. Tests may
+    // run it inline on the main thread.
     void Execute();
+
+    // The session, for tests that send requests their own way.
+    FetchSession& session() { return m_session; }
     // Hands StatusText to the main window's status bar.
     void UpdateStatus();
 

@@ -4,6 +4,7 @@
 #include "quobex/engine/UpdaterThread.h"
 #include "quobex/model/AlertTree.h"
 
+#include "platform/HttpClient.h"
 #include "platform/Wait.h"
 #include "tests/support/FakeWebService.h"
 #include "tests/support/Fixtures.h"
@@ -11,12 +12,15 @@
 #include "tests/support/TempDataFolder.h"
 
 #include <QFileInfo>
+#include <QTcpServer>
 #include <QTest>
 
 #include <memory>
 
 using namespace quobex;
 using testsupport::FakeWebService;
+
+Q_DECLARE_METATYPE(quobex::CheckFailure::Kind)
 using Reply = testsupport::FakeWebService::Reply;
 namespace replies = testsupport::replies;
 
@@ -51,6 +55,14 @@ QStringList requestsOf(const FakeWebService& service)
     return out;
 }
 
+// A loopback port where nobody listens: a request to it is refused.
+quint16 closedPort()
+{
+    QTcpServer server;
+    server.listen(QHostAddress::LocalHost, 0);
+    return server.serverPort();
+}
+
 const QStringList kSixLists = {
     QStringLiteral("BrowseNodeLookup:283155/TopSellers"), QStringLiteral("BrowseNodeLookup:130/TopSellers"),
     QStringLiteral("BrowseNodeLookup:5174/TopSellers"),   QStringLiteral("BrowseNodeLookup:283155/NewReleases"),
@@ -68,8 +80,9 @@ private Q_SLOTS:
     void firstFetchBuildsTheCategories();
     void secondFetchAddsNothing();
     void keywordAlertsComeFirst();
-    void firstFailedRequestEndsTheCycle();
-    void failedLookupLeavesItsProductUncounted();
+    void failedAlertDoesNotStopTheFetch();
+    void eachFailureFailsOnlyItsOwnPart_data();
+    void eachFailureFailsOnlyItsOwnPart();
     void lookupWithoutItsProductStillCounts();
     void productInTwoCategoriesIsTwoNodes();
     void listRequestFollowsTheRecords();
@@ -80,7 +93,8 @@ private Q_SLOTS:
 
 private:
     TUpdaterThread* makeThread();
-    void runInline();
+    // `fetcher` replaces how the thread's requests are sent.
+    void runInline(const FetchSession::Fetcher& fetcher = {});
     void runOnWorker(const std::function<void()>& whileRunning = {});
     AlertNode* alert(const char* group, const char* keyword, const char* localization);
     QByteArray indexFile() const
@@ -94,6 +108,8 @@ private:
     AlertDefinitions m_definitions;
     QList<QByteArray> m_newTitles;
     QStringList m_statuses;
+    SeenItems m_seen;
+    AlertChecks m_checks;
     int m_keep = 20;
 };
 
@@ -108,6 +124,8 @@ void TestFetchCycle::init()
     m_definitions.clear();
     m_newTitles.clear();
     m_statuses.clear();
+    m_seen = SeenItems();
+    m_checks = AlertChecks();
     m_keep = 20;
 }
 
@@ -124,15 +142,19 @@ TUpdaterThread* TestFetchCycle::makeThread()
     state.tree = m_tree.get();
     state.definitions = &m_definitions;
     state.newTitles = &m_newTitles;
+    state.seen = &m_seen;
+    state.checks = &m_checks;
     state.keepArticles = [this] { return m_keep; };
     state.showStatus = [this](const QString& text) { m_statuses << text; };
     return new TUpdaterThread(Endpoints::loopback(m_service->hostAndPort(), "127.0.0.1:9"), std::move(state),
                               m_home->dataFolder());
 }
 
-void TestFetchCycle::runInline()
+void TestFetchCycle::runInline(const FetchSession::Fetcher& fetcher)
 {
     std::unique_ptr<TUpdaterThread> thread(makeThread());
+    if (fetcher)
+        thread->session().setFetcher(fetcher);
     thread->Execute();
 }
 
@@ -256,48 +278,177 @@ void TestFetchCycle::keywordAlertsComeFirst()
              (QStringList{QStringLiteral("ItemSearch:harry potter"), QStringLiteral("ItemSearch:rock")}));
 }
 
-void TestFetchCycle::firstFailedRequestEndsTheCycle()
+void TestFetchCycle::failedAlertDoesNotStopTheFetch()
 {
+    // The first alert's store refuses; every other alert and all six lists
+    // are still searched, and the cycle ends as usual.
     m_definitions.KeywordList = {"first", "second"};
     m_definitions.ItemTypeList = {"Books", "DVD"};
-    m_definitions.LocalizationList = {"U.S.A.", "U.S.A."};
-    m_service->setSearchReply("first", Reply::error(503, "<html>Service Unavailable</html>"));
+    m_definitions.LocalizationList = {"U.K.", "U.S.A."};
+    m_service->setSearchReply("second", Reply::xml(replies::search(replies::item("S1", "Second"))));
     testsupport::writeFile(m_home->file(QStringLiteral("quobex_latest_alert_index.dat")), "OLD\r\n");
+    Endpoints endpoints = Endpoints::loopback(m_service->hostAndPort(), "127.0.0.1:9");
+    endpoints.serviceHostUK = "127.0.0.1:" + QByteArray::number(closedPort());
+    TUpdaterThread::MainWindowState state;
+    state.tree = m_tree.get();
+    state.definitions = &m_definitions;
+    state.newTitles = &m_newTitles;
+    state.checks = &m_checks;
+    state.keepArticles = [this] { return m_keep; };
+    state.showStatus = [this](const QString& text) { m_statuses << text; };
+    const QDateTime began = QDateTime::currentDateTimeUtc().addMSecs(-1);
+    std::unique_ptr<TUpdaterThread>(new TUpdaterThread(endpoints, std::move(state), m_home->dataFolder()))->Execute();
 
-    runInline();
-    QCOMPARE(requestsOf(*m_service), QStringList{QStringLiteral("ItemSearch:first")});
-    QCOMPARE(m_statuses, QStringList{QStringLiteral("Fetching results for first (Books, U.S.A.)")});
-    QCOMPARE(indexFile(), QByteArray("OLD\r\n"));
+    QCOMPARE(requestsOf(*m_service), QStringList{QStringLiteral("ItemSearch:second")} + kSixLists);
+    QCOMPARE(m_statuses.last(), QStringLiteral("Ready."));
+    QCOMPARE(indexFile(), QByteArray("S1\r\nOLD\r\n"));
+    QCOMPARE(m_newTitles, QList<QByteArray>{"Second"});
     // The nodes made before the request stay.
-    const AlertNode* first = alert("Books", "first", "U.S.A.");
+    const AlertNode* first = alert("Books", "first", "U.K.");
     QVERIFY(first);
     QCOMPARE(first->childCount(), 0);
-    QCOMPARE(m_tree->groupCount(), 1);
+
+    const AlertChecks::Record* failed = m_checks.find({"Books", "first", "U.K."});
+    QVERIFY(failed && failed->lastFailed);
+    QCOMPARE(failed->failure.kind, CheckFailure::Kind::NoAnswer);
+    QVERIFY(failed->lastFailure >= began);
+    QVERIFY(!m_checks.lastCheckFailed({"DVD", "second", "U.S.A."}));
+    QVERIFY(m_checks.find({"DVD", "second", "U.S.A."})->lastGood >= began);
+    QVERIFY(m_checks.find({"New Releases", "Music", "U.S.A"})->lastGood >= began);
+    QCOMPARE(m_checks.lastFetchFailures(), 1);
+    QVERIFY(m_checks.lastFetchEnded() >= began);
 }
 
-void TestFetchCycle::failedLookupLeavesItsProductUncounted()
+void TestFetchCycle::eachFailureFailsOnlyItsOwnPart_data()
 {
-    m_service->setBrowseNodeReply("283155", "TopSellers",
-                                  Reply::xml(replies::browseNode("TopSellers", {{"A1", "One"}, {"A2", "Two"}})));
-    m_service->setLookupReply("A1", Reply::xml(replies::lookup(replies::item("A1", "One"))).cutOff());
+    QTest::addColumn<QString>("part");
+    QTest::addColumn<QString>("fault");
+    QTest::addColumn<CheckFailure::Kind>("kind");
+    const QList<QPair<QString, CheckFailure::Kind>> faults = {
+        {QStringLiteral("refused"), CheckFailure::Kind::NoAnswer},
+        {QStringLiteral("500"), CheckFailure::Kind::HttpStatus},
+        {QStringLiteral("time-out"), CheckFailure::Kind::TimedOut},
+        {QStringLiteral("cut body"), CheckFailure::Kind::NoAnswer},
+        {QStringLiteral("malformed XML"), CheckFailure::Kind::Unparseable},
+        {QStringLiteral("service error"), CheckFailure::Kind::ServiceError},
+    };
+    for (const QString& part : {QStringLiteral("search"), QStringLiteral("list"), QStringLiteral("lookup")}) {
+        for (const auto& [fault, kind] : faults)
+            QTest::addRow("%s, %s", qPrintable(part), qPrintable(fault)) << part << fault << kind;
+    }
+}
 
-    runInline();
-    QCOMPARE(requestsOf(*m_service), (QStringList{kSixLists[0], QStringLiteral("ItemLookup:A1")}));
+void TestFetchCycle::eachFailureFailsOnlyItsOwnPart()
+{
+    QFETCH(QString, part);
+    QFETCH(QString, fault);
+    QFETCH(CheckFailure::Kind, kind);
+    // Two alerts; the Books top sellers list brings L1 and L2.
+    m_definitions.KeywordList = {"first", "second"};
+    m_definitions.ItemTypeList = {"Books", "Books"};
+    m_definitions.LocalizationList = {"U.S.A.", "U.S.A."};
+    const QByteArray firstReply = replies::search(replies::item("F1", "First"));
+    const QByteArray listReply = replies::browseNode("TopSellers", {{"L1", "List One"}, {"L2", "List Two"}});
+    const QByteArray lookupReply = replies::lookup(replies::item("L1", "List One"));
+    const auto answerWell = [&] {
+        m_service->setDefaultReply("BrowseNodeLookup", Reply::xml(FakeWebService::emptyReply("BrowseNodeLookup")));
+        m_service->setSearchReply("first", Reply::xml(firstReply));
+        m_service->setSearchReply("second", Reply::xml(replies::search(replies::item("S1", "Second"))));
+        m_service->setBrowseNodeReply("283155", "TopSellers", Reply::xml(listReply));
+        m_service->setLookupReply("L1", Reply::xml(lookupReply));
+        m_service->setLookupReply("L2", Reply::xml(replies::lookup(replies::item("L2", "List Two"))));
+    };
+    answerWell();
+
+    // The request that fails, what it is answered with, and whose check it is.
+    const QByteArray good = part == QLatin1String("search") ? firstReply
+                            : part == QLatin1String("list") ? listReply
+                                                            : lookupReply;
+    const QByteArray marker = part == QLatin1String("search") ? QByteArray("Keywords=first&")
+                              : part == QLatin1String("list")
+                                  ? QByteArray("BrowseNodeId=283155&ResponseGroup=TopSellers")
+                                  : QByteArray("ItemId=L1&");
+    const AlertKey owner = part == QLatin1String("search") ? AlertKey{"Books", "first", "U.S.A."}
+                                                           : AlertKey{"Top Sellers", "Books", "U.S.A"};
+    Reply bad = Reply::xml(good);
+    if (fault == QLatin1String("500"))
+        bad = Reply::error(500, "<html>Internal Server Error</html>");
+    else if (fault == QLatin1String("time-out"))
+        bad = Reply::xml(good).delayed(60000); // the service stops it at the end of the test
+    else if (fault == QLatin1String("cut body"))
+        bad = Reply::xml(good).cutOff();
+    else if (fault == QLatin1String("malformed XML"))
+        bad = Reply::xml(good.left(good.size() - 20));
+    else if (fault == QLatin1String("service error"))
+        bad = Reply::fixture(QStringLiteral("replies/Error-reply.xml"));
+    if (part == QLatin1String("search"))
+        m_service->setSearchReply("first", bad);
+    else if (part == QLatin1String("list"))
+        m_service->setBrowseNodeReply("283155", "TopSellers", bad);
+    else
+        m_service->setLookupReply("L1", bad);
+    const QByteArray refusedHost = "127.0.0.1:" + QByteArray::number(closedPort());
+    const FetchSession::Fetcher fetcher = [&](const QByteArray& url) {
+        platform::HttpClient client;
+        if (!url.contains(marker))
+            return client.get(url);
+        if (fault == QLatin1String("refused"))
+            return client.get(QByteArray(url).replace(m_service->hostAndPort(), refusedHost));
+        if (fault == QLatin1String("time-out"))
+            client.setTimeouts(300, 0); // nothing comes: the limit ends it, however slow the machine
+        return client.get(url);
+    };
+
+    runInline(fetcher);
+
+    // Every other alert and list was searched, and the cycle reached its end.
+    const QStringList asked = requestsOf(*m_service);
+    QVERIFY(asked.contains(QStringLiteral("ItemSearch:second")));
+    for (const QString& list : kSixLists) {
+        if (part != QLatin1String("list") || list != kSixLists[0]) // a refused one never arrives
+            QVERIFY2(asked.contains(list), qPrintable(list));
+    }
+    QCOMPARE(m_statuses.last(), QStringLiteral("Ready."));
+    QVERIFY(indexFile().contains("S1\r\n"));
+    QCOMPARE(m_checks.lastFetchFailures(), 1);
+    QVERIFY(!m_checks.lastCheckFailed({"Books", "second", "U.S.A."}));
+    const AlertChecks::Record* record = m_checks.find(owner);
+    QVERIFY(record && record->lastFailed);
+    QCOMPARE(record->failure.kind, kind);
+    if (kind == CheckFailure::Kind::HttpStatus)
+        QCOMPARE(record->failure.httpStatus, 500);
+    if (kind == CheckFailure::Kind::ServiceError)
+        QVERIFY(record->failure.message.contains(QStringLiteral("bad")));
+    QVERIFY(!m_checks.toolTip(owner).isEmpty());
+
     const AlertNode* books = alert("Top Sellers", "Books", "U.S.A");
-    QCOMPARE(childNames(books), QStringList{QStringLiteral("A1")});
-    TAlertNodeData expected;
-    expected.ASIN = QStringLiteral("A1");
-    expected.Title = QStringLiteral("One");
-    expected.Keyword = QStringLiteral("TopSellers");
-    expected.Localization = QStringLiteral("U.S.A");
-    expected.ItemType = QStringLiteral("Books");
-    expected.IsNew = kTrue;
-    expected.IsRead = kFalse;
-    QCOMPARE(books->child(0)->data, expected);
-    QCOMPARE(books->data.NewCount, 0);
-    QCOMPARE(books->data.UnreadCount, 0);
-    QVERIFY(m_newTitles.isEmpty());
-    QVERIFY(!QFileInfo::exists(m_home->file(QStringLiteral("quobex_latest_alert_index.dat"))));
+    if (part == QLatin1String("lookup")) {
+        // Only that product is dropped: not kept, not announced, not seen.
+        QCOMPARE(childNames(books), QStringList{QStringLiteral("L2")});
+        QVERIFY(!m_newTitles.contains("List One"));
+        QVERIFY(m_newTitles.contains("List Two"));
+        QVERIFY(!indexFile().contains("L1"));
+        QVERIFY(!m_seen.contains(owner, QStringLiteral("L1")));
+        QCOMPARE(books->data.NewCount, 1);
+    } else if (part == QLatin1String("list")) {
+        QCOMPARE(books->childCount(), 0);
+    } else {
+        QCOMPARE(alert("Books", "first", "U.S.A.")->childCount(), 0);
+    }
+
+    // Once the service answers again, what failed is fetched in full and new.
+    m_service->clearReplies();
+    answerWell();
+    m_service->clearRequests();
+    m_newTitles.clear();
+    runInline();
+    QVERIFY(!m_checks.lastCheckFailed(owner));
+    QCOMPARE(m_checks.lastFetchFailures(), 0);
+    QVERIFY(m_checks.toolTip(owner).isEmpty());
+    const QList<QByteArray> nowNew = part == QLatin1String("search") ? QList<QByteArray>{"First"}
+                                     : part == QLatin1String("list") ? QList<QByteArray>{"List One", "List Two"}
+                                                                     : QList<QByteArray>{"List One"};
+    QCOMPARE(m_newTitles, nowNew);
 }
 
 void TestFetchCycle::lookupWithoutItsProductStillCounts()

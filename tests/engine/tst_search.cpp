@@ -1,5 +1,6 @@
 #include "quobex/engine/FetchSession.h"
 #include "quobex/engine/RequestUrls.h"
+#include "quobex/engine/ServiceFetch.h"
 
 #include "platform/CodePage.h"
 #include "platform/Errors.h"
@@ -14,6 +15,8 @@
 
 using namespace quobex;
 using testsupport::FakeWebService;
+
+Q_DECLARE_METATYPE(quobex::CheckFailure::Kind)
 
 namespace {
 
@@ -89,21 +92,27 @@ private Q_SLOTS:
     void replyWithoutProducts();
     void unusableReplyEndsTheSearch_data();
     void unusableReplyEndsTheSearch();
-    void faultInAnItemKeepsWhatWasMerged();
+    void unreadableProductIsDropped();
+    void seenProductsAreNotNewAgain();
+    void requestFailureKinds_data();
+    void requestFailureKinds();
     void deletedAlertIsNotRecreated_data();
     void deletedAlertIsNotRecreated();
     void searchOverHttp();
     void searchOnAWorker();
 
 private:
-    void search(const QByteArray& reply, const QByteArray& itemType = "Books", const QByteArray& keyword = "sample",
-                const QByteArray& localization = "U.S.A.")
+    // A null reply stands for a request that failed.
+    CheckFailure search(const QByteArray& reply, const QByteArray& itemType = "Books",
+                        const QByteArray& keyword = "sample", const QByteArray& localization = "U.S.A.")
     {
         m_session->setFetcher([this, reply](const QByteArray& url) {
             m_urls << url;
+            if (reply.isNull())
+                throw platform::HttpError("Connection refused");
             return reply;
         });
-        m_session->SearchKeywordAlert(itemType, keyword, localization);
+        return m_session->SearchKeywordAlert(itemType, keyword, localization);
     }
     AlertNode* alertNode(const char* itemType, const char* keyword, const char* localization)
     {
@@ -255,25 +264,35 @@ void TestSearch::productTwiceInOneReply()
 
 void TestSearch::replyWithoutProducts_data()
 {
+    using Kind = CheckFailure::Kind;
     QTest::addColumn<QByteArray>("reply");
-    QTest::newRow("no match") << replyFile("ItemSearch-no-match.xml");
-    QTest::newRow("error document, no Items") << replyFile("Error-reply.xml");
-    QTest::newRow("empty Items") << QByteArray("<ItemSearchResponse><Items/></ItemSearchResponse>");
+    QTest::addColumn<Kind>("failure");
+    QTest::newRow("no match") << replyFile("ItemSearch-no-match.xml") << Kind::None;
+    QTest::newRow("error document, no Items") << replyFile("Error-reply.xml") << Kind::ServiceError;
+    QTest::newRow("error inside Items")
+        << QByteArray("<ItemSearchResponse><Items><Request><IsValid>False</IsValid><Errors><Error>"
+                      "<Code>AWS.MissingParameters</Code><Message>Keywords missing</Message></Error></Errors>"
+                      "</Request></Items></ItemSearchResponse>")
+        << Kind::ServiceError;
+    QTest::newRow("empty Items") << QByteArray("<ItemSearchResponse><Items/></ItemSearchResponse>") << Kind::None;
     QTest::newRow("an Item as the first child is never looked at")
-        << QByteArray("<ItemSearchResponse><Items>" + item("A1", "One") + "</Items></ItemSearchResponse>");
+        << QByteArray("<ItemSearchResponse><Items>" + item("A1", "One") + "</Items></ItemSearchResponse>")
+        << Kind::None;
     QTest::newRow("only Item elements count")
-        << searchReply("<item><ASIN>A1</ASIN></item><Items><Item><ASIN>A2</ASIN></Item></Items>stray text<!-- c -->");
+        << searchReply("<item><ASIN>A1</ASIN></item><Items><Item><ASIN>A2</ASIN></Item></Items>stray text<!-- c -->")
+        << Kind::None;
 }
 
 void TestSearch::replyWithoutProducts()
 {
     QFETCH(QByteArray, reply);
+    QFETCH(CheckFailure::Kind, failure);
     search(replyFile("ItemSearch-reply.xml"));
     AlertNode* alert = alertNode("Books", "sample", "U.S.A.");
     alert->data.NewCount = 7;
     m_newTitles.clear();
 
-    search(reply);
+    QCOMPARE(search(reply).kind, failure);
 
     QCOMPARE(alert->childCount(), 2);
     QCOMPARE(alert->data.NewCount, 0);
@@ -285,18 +304,23 @@ void TestSearch::replyWithoutProducts()
 void TestSearch::unusableReplyEndsTheSearch_data()
 {
     QTest::addColumn<QByteArray>("reply");
-    QTest::newRow("failed request") << QByteArray();
-    QTest::newRow("not XML") << QByteArray("<html><body>Service Unavailable");
-    QTest::newRow("cut off") << replyFile("ItemSearch-reply.xml").left(2000);
+    QTest::addColumn<CheckFailure::Kind>("failure");
+    QTest::newRow("failed request") << QByteArray() << CheckFailure::Kind::NoAnswer;
+    QTest::newRow("empty reply") << QByteArray("") << CheckFailure::Kind::Unparseable;
+    QTest::newRow("not XML") << QByteArray("<html><body>Service Unavailable") << CheckFailure::Kind::Unparseable;
+    QTest::newRow("cut off") << replyFile("ItemSearch-reply.xml").left(2000) << CheckFailure::Kind::Unparseable;
 }
 
 void TestSearch::unusableReplyEndsTheSearch()
 {
     QFETCH(QByteArray, reply);
+    QFETCH(CheckFailure::Kind, failure);
+    AlertChecks checks;
+    m_session->setRecords(nullptr, &checks);
     search(searchReply(item("A1", "One")), "Books", "other", "U.S.A.");
     m_tree->root()->firstChild()->data.NewCount = 3;
 
-    QVERIFY_THROWS_EXCEPTION(platform::XmlError, search(reply, "DVD", "never searched", "U.K."));
+    QCOMPARE(search(reply, "DVD", "never searched", "U.K.").kind, failure);
 
     // The new group and alert nodes stay, with no products.
     AlertNode* alert = alertNode("DVD", "never searched", "U.K.");
@@ -304,35 +328,96 @@ void TestSearch::unusableReplyEndsTheSearch()
     QCOMPARE(alert->childCount(), 0);
     QCOMPARE(alert->data.Reserved, -1);
     QCOMPARE(m_tree->groupCount(), 2);
+    QVERIFY(checks.lastCheckFailed({"DVD", "never searched", "U.K."}));
+    QCOMPARE(checks.find({"DVD", "never searched", "U.K."})->failure.kind, failure);
+    QVERIFY(!checks.find({"DVD", "never searched", "U.K."})->lastGood.isValid());
 
     // A known alert is reset before its request, and stays so.
     alertNode("Books", "other", "U.S.A.")->data.NewCount = 5;
-    QVERIFY_THROWS_EXCEPTION(platform::XmlError, search(reply, "Books", "other", "U.S.A."));
+    QCOMPARE(search(reply, "Books", "other", "U.S.A.").kind, failure);
     QCOMPARE(alertNode("Books", "other", "U.S.A.")->data.NewCount, 0);
     QCOMPARE(alertNode("Books", "other", "U.S.A.")->childCount(), 1);
     QCOMPARE(m_tree->root()->firstChild()->data.NewCount, 3); // groups are reset by the cycle
+    // Its last good check is remembered beside the failure.
+    const AlertChecks::Record* record = checks.find({"Books", "other", "U.S.A."});
+    QVERIFY(record->lastFailed);
+    QVERIFY(record->lastGood.isValid());
+    QVERIFY(checks.toolTip({"Books", "other", "U.S.A."}).contains(QStringLiteral("Last good check: ")));
 }
 
-void TestSearch::faultInAnItemKeepsWhatWasMerged()
+void TestSearch::unreadableProductIsDropped()
 {
+    // A disc without a number cannot be read: that product is not kept (so
+    // it is new again next time), the others of the reply still are.
     const QByteArray broken = "<Item><ASIN>A2</ASIN><DetailPageURL>u</DetailPageURL><ItemAttributes><Title>T</Title>"
                               "</ItemAttributes><Tracks><Disc><Track Number=\"1\">x</Track></Disc></Tracks></Item>";
-    QVERIFY_THROWS_EXCEPTION(platform::XmlError, search(searchReply(item("A1", "One") + broken + item("A3", "Three"))));
+    SeenItems seen;
+    m_session->setRecords(&seen, nullptr);
+    const CheckFailure failure = search(searchReply(item("A1", "One") + broken + item("A3", "Three")));
+    QCOMPARE(failure.kind, CheckFailure::Kind::Unparseable);
+    QCOMPARE(failure.subject, QStringLiteral("product A2"));
     AlertNode* alert = alertNode("Books", "sample", "U.S.A.");
-    QCOMPARE(asins(alert), (QStringList{QStringLiteral("A2"), QStringLiteral("A1")}));
-    // The broken product keeps what was read before the fault and is not counted.
-    const TAlertNodeData& partial = alert->child(0)->data;
-    QCOMPARE(partial.DetailPageURL, QStringLiteral("u"));
-    QCOMPARE(partial.Title, QStringLiteral("T"));
-    QVERIFY(partial.RatingImageURL.isEmpty());
-    QCOMPARE(alert->data.NewCount, 1);
-    QCOMPARE(alert->data.UnreadCount, 1);
-    QCOMPARE(m_newTitles, QList<QByteArray>{"One"});
-    QCOMPARE(m_session->latestAlertIndex(), QList<QByteArray>{"A1"});
+    QCOMPARE(asins(alert), (QStringList{QStringLiteral("A3"), QStringLiteral("A1")}));
+    QCOMPARE(alert->data.NewCount, 2);
+    QCOMPARE(alert->data.UnreadCount, 2);
+    QCOMPARE(m_newTitles, (QList<QByteArray>{"One", "Three"}));
+    QCOMPARE(m_session->latestAlertIndex(), (QList<QByteArray>{"A3", "A1"}));
+    QCOMPARE(seen.list({"Books", "sample", "U.S.A."}), (QStringList{QStringLiteral("A3"), QStringLiteral("A1")}));
+}
 
-    // The same fault in a product the alert holds is never read.
-    search(searchReply(broken + item("A3", "Three")));
-    QCOMPARE(asins(alert), (QStringList{QStringLiteral("A3"), QStringLiteral("A2"), QStringLiteral("A1")}));
+void TestSearch::seenProductsAreNotNewAgain()
+{
+    SeenItems seen;
+    m_session->setRecords(&seen, nullptr);
+    search(searchReply(item("A1", "One") + item("A2", "Two")));
+    AlertNode* alert = alertNode("Books", "sample", "U.S.A.");
+    m_tree->DeleteNode(alert->child(0)); // A2, as "Delete Entry" or the trimming would
+    m_newTitles.clear();
+    m_session->latestAlertIndex().clear();
+
+    // Another alert has a list of its own.
+    search(searchReply(item("A2", "Two")), "Books", "other", "U.S.A.");
+    QCOMPARE(m_newTitles, QList<QByteArray>{"Two"});
+    m_newTitles.clear();
+    m_session->latestAlertIndex().clear();
+
+    QVERIFY(!search(searchReply(item("A2", "Two") + item("A3", "Three") + item("A1", "One"))).failed());
+    QCOMPARE(asins(alert), (QStringList{QStringLiteral("A3"), QStringLiteral("A1")}));
+    QCOMPARE(alert->child(1)->data.IsNew, kFalse);
+    QCOMPARE(alert->data.NewCount, 1);
+    QCOMPARE(m_newTitles, QList<QByteArray>{"Three"});
+    QCOMPARE(m_session->latestAlertIndex(), QList<QByteArray>{"A3"});
+    // Newest sighting first.
+    QCOMPARE(seen.list({"Books", "sample", "U.S.A."}),
+             (QStringList{QStringLiteral("A1"), QStringLiteral("A3"), QStringLiteral("A2")}));
+}
+
+void TestSearch::requestFailureKinds_data()
+{
+    using Kind = CheckFailure::Kind;
+    QTest::addColumn<QString>("message");
+    QTest::addColumn<Kind>("kind");
+    QTest::addColumn<int>("status");
+    QTest::newRow("status") << QStringLiteral("HTTP error 503") << Kind::HttpStatus << 503;
+    QTest::newRow("status in other words")
+        << QStringLiteral("The requested URL returned error: 404") << Kind::HttpStatus << 404;
+    QTest::newRow("time-out") << QStringLiteral("The request timed out") << Kind::TimedOut << 0;
+    QTest::newRow("time-out in other words")
+        << QStringLiteral("Operation timed out after 30001 milliseconds") << Kind::TimedOut << 0;
+    QTest::newRow("refused") << QStringLiteral("Connection refused") << Kind::NoAnswer << 0;
+    QTest::newRow("cut off") << QStringLiteral("The request did not complete") << Kind::NoAnswer << 0;
+    QTest::newRow("HTTP/1.1 is no status") << QStringLiteral("Bad HTTP/1.1 reply") << Kind::NoAnswer << 0;
+}
+
+void TestSearch::requestFailureKinds()
+{
+    QFETCH(QString, message);
+    QFETCH(CheckFailure::Kind, kind);
+    QFETCH(int, status);
+    const CheckFailure failure = DescribeRequestFailure(message);
+    QCOMPARE(failure.kind, kind);
+    QCOMPARE(failure.httpStatus, status);
+    QCOMPARE(failure.message, message);
 }
 
 void TestSearch::deletedAlertIsNotRecreated_data()
@@ -378,8 +463,10 @@ void TestSearch::searchOverHttp()
     QCOMPARE(m_newTitles.size(), 10);
     QCOMPARE(session.latestAlertIndex().first(), QByteArray("B000001010"));
 
-    // An error status gives an empty reply, which does not parse, whatever its body.
-    QVERIFY_THROWS_EXCEPTION(platform::XmlError, session.SearchKeywordAlert("Blended", "busy", "Germany"));
+    // An error status fails the search, whatever body came with it.
+    const CheckFailure failure = session.SearchKeywordAlert("Blended", "busy", "Germany");
+    QCOMPARE(failure.kind, CheckFailure::Kind::HttpStatus);
+    QCOMPARE(failure.httpStatus, 503);
     QCOMPARE(m_tree->root()->firstChild()->childCount(), 2);
 }
 
