@@ -35,7 +35,7 @@ void Tray::setMenu(QMenu* menu)
 void Tray::activate()
 {
     setImageIndex(m_imageIndex);
-    icon()->setToolTip(QApplication::applicationName());
+    icon()->setToolTip(m_toolTip.isEmpty() ? QApplication::applicationName() : m_toolTip);
     icon()->show();
 }
 
@@ -49,6 +49,13 @@ void Tray::setImageIndex(int index)
 void Tray::showBalloon(const QString& title, const QString& text, int timeHintMs)
 {
     icon()->showMessage(title, text, QSystemTrayIcon::Information, timeHintMs);
+}
+
+void Tray::setToolTip(const QString& text)
+{
+    m_toolTip = text;
+    if (m_icon)
+        m_icon->setToolTip(text);
 }
 
 void Tray::beep()

@@ -31,6 +31,10 @@ public:
     int imageIndex() const { return m_imageIndex; }
     virtual void showBalloon(const QString& title, const QString& text, int timeHintMs);
     virtual void beep();
+    // The text shown when the pointer rests on the icon; the program's name
+    // until one is set.
+    virtual void setToolTip(const QString& text);
+    QString toolTip() const { return m_toolTip; }
     // Whether the desktop has a notification area to hide into.
     virtual bool isAvailable() const;
 
@@ -47,6 +51,7 @@ Q_SIGNALS:
 protected:
     QList<QIcon> m_images;
     int m_imageIndex = 0;
+    QString m_toolTip;
 
 private:
     QSystemTrayIcon* icon();

@@ -19,6 +19,7 @@
 #include "quobex/settings/Settings.h"
 #include "quobex/shell/DataFolder.h"
 #include "quobex/store/AddAlert.h"
+#include "quobex/store/AlertTreeModel.h"
 #include "quobex/store/AlertTreeView.h"
 #include "quobex/store/ItemsFile.h"
 #include "quobex/store/LatestAlerts.h"
@@ -128,6 +129,9 @@ void TfrmMainForm::buildWindow()
     vtvCurrentAlerts = named(new AlertTreeView(Tree), "vtvCurrentAlerts");
     vtvCurrentAlerts->setToolTip(QStringLiteral("Right click to add an alert"));
     connect(vtvCurrentAlerts, &AlertTreeView::selectionChange, this, &TfrmMainForm::vtvCurrentAlertsChange);
+    // An alert whose last check failed carries a mark that says why.
+    vtvCurrentAlerts->alertModel()->setMarkSource(
+        [this](const AlertNode& alert) { return Checks.toolTip(AlertKey::of(alert)); });
     // After the tree's model, so the view has let go of a node before the guard acts.
     m_currentItemGuard = std::make_unique<CurrentItemGuard>(*this);
     btnTellFriend = named(new QPushButton(QStringLiteral("Tell A Friend")), "btnTellFriend");
@@ -286,6 +290,10 @@ void TfrmMainForm::FormCreate()
     CurrentItemNode = nullptr;
     btnBuy->setEnabled(false);
     ExitRequested = false;
+
+    SeenProducts = SeenItems::load(folder + DataFiles::kSeenItems);
+    Checks = AlertChecks::load(folder + DataFiles::kAlertChecks);
+    m_services.tray->setToolTip(Checks.trayToolTip());
 }
 
 void TfrmMainForm::StartUp()
@@ -312,6 +320,15 @@ void TfrmMainForm::FormShow()
     wbPicture->Navigate(helpPageAddress());
     LoadCurrentAlerts();
     RefreshLatestAlerts();
+    // What the tree holds has been brought already, also in a data folder
+    // from before the seen lists were kept.
+    if (SeenProducts.absorb(Tree)) {
+        try {
+            SeenProducts.save(dataFolder() + DataFiles::kSeenItems);
+        } catch (const platform::IoError&) {
+            // Kept in memory; the next fetch's completion writes it again.
+        }
+    }
 }
 
 // ---------------------------------------------------------------------------
@@ -415,6 +432,8 @@ void TfrmMainForm::timerFetchAmazonTimer()
     state.tree = &Tree;
     state.definitions = &Definitions;
     state.newTitles = &NewTitles;
+    state.seen = &SeenProducts;
+    state.checks = &Checks;
     state.keepArticles = [this] { return keepArticles(); };
     state.showStatus = [this](const QString& text) { setStatusText(text); };
     auto* thread = new TUpdaterThread(m_services.endpoints, std::move(state), dataFolder());
@@ -477,6 +496,8 @@ void TfrmMainForm::FetchCompleted()
     }
     if (saved)
         LoadCurrentAlerts(true);
+    saveFetchRecords();
+    m_services.tray->setToolTip(Checks.trayToolTip());
 
     platform::ui::Tray* tray = m_services.tray;
     if (NewTitles.isEmpty()) {
@@ -497,6 +518,16 @@ void TfrmMainForm::FetchCompleted()
     RefreshLatestAlerts();
     setStatusText(QStringLiteral("Ready"));
     Busy = false;
+}
+
+void TfrmMainForm::saveFetchRecords()
+{
+    try {
+        SeenProducts.save(dataFolder() + DataFiles::kSeenItems);
+        Checks.save(dataFolder() + DataFiles::kAlertChecks);
+    } catch (const platform::IoError& e) {
+        m_services.messages->error(this, QString::fromLocal8Bit(e.what()));
+    }
 }
 
 void TfrmMainForm::timerPingTimer() {}
@@ -582,8 +613,19 @@ void TfrmMainForm::LoadCurrentAlerts(bool keepTreeOnFailure)
         // hold: a read that fails must not empty it, or the next save would
         // write the empty tree over the good file.
         AlertTree loaded;
-        if (ItemsFile::load(dataFolder() + DataFiles::kItems, loaded) == ItemsFile::LoadResult::Loaded)
+        if (ItemsFile::load(dataFolder() + DataFiles::kItems, loaded) == ItemsFile::LoadResult::Loaded) {
+            // The user's place survives the reload: the product being read
+            // stays shown, expanded nodes stay expanded, the view stays put.
+            const AlertTreeView::Place place = vtvCurrentAlerts->place();
+            const bool reading = CurrentItemNode != nullptr;
+            CurrentItemNode = nullptr; // not a selection of none: the page stays
             Tree.TakeContentOf(loaded);
+            AlertNode* again = vtvCurrentAlerts->restorePlace(place);
+            if (again && !again->data.Title.isEmpty())
+                CurrentItemNode = again;
+            else if (reading)
+                vtvCurrentAlertsChange(nullptr); // the product is gone
+        }
     }
     setStatusText(QStringLiteral("Ready"));
 }
@@ -678,11 +720,15 @@ void TfrmMainForm::DeleteAlert1Click()
     const QString keyword = alert->data.Keyword;
     const QString localization = alert->data.Localization;
     const NodeWatch watch(Tree, alert);
+    // A deleted alert forgets what it brought and how its checks went: added
+    // again, it starts afresh.
+    QList<AlertKey> forgotten{AlertKey::of(*alert)};
     for (qsizetype i = Definitions.count() - 1; i >= 0; --i) {
         if (i >= Definitions.count())
             continue;
         if (platform::CodePage::toUnicode(Definitions.KeywordList.at(i)) == keyword &&
             platform::CodePage::toUnicode(Definitions.LocalizationList.at(i)) == localization) {
+            forgotten.append({platform::CodePage::toUnicode(Definitions.ItemTypeList.at(i)), keyword, localization});
             Definitions.removeAt(i);
             try {
                 SaveAlertDefinitions();
@@ -707,6 +753,13 @@ void TfrmMainForm::DeleteAlert1Click()
             Tree.DeleteNode(alert);
         }
     }
+    bool forgot = false;
+    for (const AlertKey& key : forgotten) {
+        forgot = SeenProducts.forget(key) || forgot;
+        forgot = Checks.forget(key) || forgot;
+    }
+    if (forgot)
+        saveFetchRecords();
     vtvCurrentAlerts->viewport()->update();
 }
 

@@ -2,7 +2,9 @@
 
 #include "quobex/model/AlertTree.h"
 #include "quobex/shell/Services.h"
+#include "quobex/store/AlertChecks.h"
 #include "quobex/store/AlertDefinitions.h"
+#include "quobex/store/SeenItems.h"
 
 #include <QByteArray>
 #include <QList>
@@ -64,7 +66,9 @@ public:
     AlertDefinitions Definitions; // KeywordList, ItemTypeList, LocalizationList
     QList<QByteArray> NewTitles;
     QList<QByteArray> LatestAlertList;
-    AlertTree Tree; // the records of vtvCurrentAlerts
+    AlertTree Tree;         // the records of vtvCurrentAlerts
+    SeenItems SeenProducts; // what each alert brought, so nothing is new twice
+    AlertChecks Checks;     // how each alert's checks and the last fetch went
 
     // Controls
     QGroupBox* sGroupBox1;
@@ -180,6 +184,8 @@ private:
     void setUpDetailsView();
     void showItemPage(AlertNode* node);
     void processPendingMessages();
+    // Stores the seen lists and the check records; a failure is reported.
+    void saveFetchRecords();
     // Stops a running fetch and waits until its worker has ended.
     void abandonFetch();
 

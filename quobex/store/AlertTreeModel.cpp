@@ -2,7 +2,9 @@
 
 #include "quobex/store/TreeDisplay.h"
 
+#include <QApplication>
 #include <QColor>
+#include <QStyle>
 
 #include <vector>
 
@@ -77,9 +79,35 @@ QVariant AlertTreeModel::data(const QModelIndex& index, int role) const
         return vtvCurrentAlertsGetText(*node);
     case Qt::ForegroundRole:
         return QColor(QRgb(TreeDisplay::style(*node).colour));
+    case Qt::DecorationRole:
+        if (!markOf(*node).isEmpty())
+            return markIcon();
+        return {};
+    case Qt::ToolTipRole: {
+        const QString mark = markOf(*node);
+        return mark.isEmpty() ? QVariant() : QVariant(mark);
+    }
     default:
         return {};
     }
+}
+
+void AlertTreeModel::setMarkSource(MarkSource source)
+{
+    m_markSource = std::move(source);
+    nodeChanged(nullptr);
+}
+
+QString AlertTreeModel::markOf(const AlertNode& node) const
+{
+    if (!m_markSource || node.level() != AlertNode::Alert)
+        return {};
+    return m_markSource(node);
+}
+
+QIcon AlertTreeModel::markIcon()
+{
+    return QApplication::style()->standardIcon(QStyle::SP_MessageBoxWarning);
 }
 
 Qt::ItemFlags AlertTreeModel::flags(const QModelIndex& index) const

@@ -3,6 +3,9 @@
 #include "quobex/model/AlertTree.h"
 
 #include <QAbstractItemModel>
+#include <QIcon>
+
+#include <functional>
 
 namespace quobex {
 
@@ -30,6 +33,14 @@ public:
     // The node's text, by its level.
     static QString vtvCurrentAlertsGetText(const AlertNode& node);
 
+    // Which alert nodes carry a warning mark, and why: the text is the
+    // mark's tooltip, empty for no mark. The node's text stays as it is.
+    using MarkSource = std::function<QString(const AlertNode& alert)>;
+    void setMarkSource(MarkSource source);
+    // The mark of an alert node; empty for other nodes and unmarked alerts.
+    QString markOf(const AlertNode& node) const;
+    static QIcon markIcon();
+
 private:
     void nodesAboutToBeInserted(AlertNode* parent, int first, int last) override;
     void nodesInserted(AlertNode* parent, int first, int last) override;
@@ -40,6 +51,7 @@ private:
     void treeReset() override;
 
     AlertTree& m_tree;
+    MarkSource m_markSource;
 };
 
 } // namespace quobex

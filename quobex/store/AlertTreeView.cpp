@@ -162,6 +162,55 @@ void AlertTreeView::selectNode(AlertNode* node)
         selectionModel()->select(index, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
 }
 
+AlertTreeView::Place AlertTreeView::place() const
+{
+    Place place;
+    // Pre-order, so a node's ancestors come before it when they expand again.
+    m_model->tree().FindFirst([&](const AlertNode& node) {
+        if (isExpanded(indexOf(&node)))
+            place.expanded.append(NodeKey::of(node));
+        return false;
+    });
+    if (const AlertNode* top = nodeAt(indexAt(QPoint(0, 0))))
+        place.top = NodeKey::of(*top);
+    if (const AlertNode* selected = selectedNode())
+        place.selected = NodeKey::of(*selected);
+    place.vertical = verticalScrollBar()->value();
+    place.horizontal = horizontalScrollBar()->value();
+    return place;
+}
+
+AlertNode* AlertTreeView::restorePlace(const Place& place)
+{
+    const AlertTree& tree = m_model->tree();
+    for (const NodeKey& key : place.expanded) {
+        if (AlertNode* node = key.find(tree))
+            setExpanded(indexOf(node), true);
+    }
+    AlertNode* selected = place.selected ? place.selected->find(tree) : nullptr;
+    if (selected) {
+        m_quiet = true;
+        selectionModel()->setCurrentIndex(indexOf(selected),
+                                          QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+        m_quiet = false;
+    }
+    // The scroll bars only know their new range once the rows are laid out.
+    executeDelayedItemsLayout();
+    updateGeometries();
+    // Scrolling to a node would expand its ancestors: only one in view counts.
+    const AlertNode* top = place.top ? place.top->find(tree) : nullptr;
+    for (const AlertNode* up = top ? top->parent() : nullptr; up && up != tree.root(); up = up->parent()) {
+        if (!isExpanded(indexOf(up)))
+            top = nullptr;
+    }
+    if (top)
+        scrollTo(indexOf(top), PositionAtTop);
+    else
+        verticalScrollBar()->setValue(place.vertical);
+    horizontalScrollBar()->setValue(place.horizontal);
+    return selected;
+}
+
 QColor AlertTreeView::selectionColour() const
 {
     if (hasFocus() && isActiveWindow())
@@ -275,7 +324,7 @@ void AlertTreeView::dataChanged(const QModelIndex& topLeft, const QModelIndex& b
         int depth = 0;
         for (QModelIndex up = topLeft; up.isValid(); up = up.parent())
             ++depth;
-        if (TextWidths(font()).row(*node, depth) > header()->sectionSize(0))
+        if (TextWidths(font()).row(*node, depth) + markWidth(*node) > header()->sectionSize(0))
             scheduleFit();
     }
 }
@@ -345,6 +394,12 @@ int AlertTreeView::TextWidths::row(const AlertNode& node, int depth) const
     return depth * kIndent + metrics.horizontalAdvance(TreeDisplay::text(node)) + kTextMargins;
 }
 
+int AlertTreeView::markWidth(const AlertNode& node) const
+{
+    constexpr int kIconMargin = 4;
+    return m_model->markOf(node).isEmpty() ? 0 : iconSize().width() + kIconMargin;
+}
+
 void AlertTreeView::fitColumn()
 {
     m_fitPending = false;
@@ -364,7 +419,7 @@ void AlertTreeView::fitColumn()
         for (int row = 0; row < rows; ++row) {
             const QModelIndex child = m_model->index(row, 0, at.index);
             AlertNode* node = nodeAt(child);
-            widest = std::max(widest, widths.row(*node, at.depth + 1));
+            widest = std::max(widest, widths.row(*node, at.depth + 1) + markWidth(*node));
             // Expanding in bulk (expandAll, the * key) tells no one.
             node->expanded = isExpanded(child);
             if (node->expanded)

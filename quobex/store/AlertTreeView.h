@@ -3,10 +3,13 @@
 #include "quobex/config/Colours.h"
 
 #include "quobex/model/AlertTree.h"
+#include "quobex/store/NodeKey.h"
 
 #include <QColor>
 #include <QFontMetrics>
 #include <QTreeView>
+
+#include <optional>
 
 class QMenu;
 
@@ -44,6 +47,23 @@ public:
     // Makes `node` the only selected node.
     void selectNode(AlertNode* node);
 
+    // Where the user is in the tree, by keys that survive a reload: the
+    // expanded nodes, the node at the top of the view, the selected node
+    // and the scroll bars.
+    struct Place {
+        QList<NodeKey> expanded;
+        std::optional<NodeKey> top;
+        std::optional<NodeKey> selected;
+        int vertical = 0;
+        int horizontal = 0;
+    };
+    Place place() const;
+    // Brings the view back to `place` as far as its nodes still exist: they
+    // expand, the top node comes to the top again (else the scroll bar
+    // keeps its value) and the selected node is selected again without
+    // telling anyone. Returns that node, or none when it is gone.
+    AlertNode* restorePlace(const Place& place);
+
     // The fill behind a selected row: amber while the tree has the focus,
     // the button face colour otherwise.
     QColor selectionColour() const;
@@ -78,6 +98,8 @@ private:
     // so long titles scroll sideways and the selection spans the row.
     void scheduleFit();
     void fitColumn();
+    // The width a mark takes in front of a node's text.
+    int markWidth(const AlertNode& node) const;
 
     // How wide a node's row is drawn: indentation, text, margins.
     struct TextWidths {

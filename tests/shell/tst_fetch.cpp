@@ -1,12 +1,16 @@
 // Fetches through the real main window against the fake web service: what
 // starts them, how they wait for each other, and what the user is told.
 
+#include "platform/ui/WebView.h"
 #include "quobex/settings/NumberEdit.h"
 #include "quobex/settings/Settings.h"
 #include "quobex/shell/MainForm.h"
 #include "quobex/store/AddAlert.h"
+#include "quobex/store/AlertTreeModel.h"
 #include "quobex/store/AlertTreeView.h"
 #include "quobex/store/ItemsFile.h"
+#include "quobex/store/LatestAlertsGrid.h"
+#include "quobex/store/NodeKey.h"
 
 #include "platform/Wait.h"
 #include "tests/support/AppHarness.h"
@@ -21,11 +25,14 @@
 #include <QFile>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScreen>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
 
 #include <memory>
+#include <optional>
 
 using quobex::AlertNode;
 using quobex::TfrmMainForm;
@@ -60,16 +67,24 @@ private Q_SLOTS:
     void switchesSuppressTheirSignal();
     void checkNowDuringAFetchWaitsForIt();
     void requestDuringTheCompletionRunsAfterIt();
-    void failedFirstRequestStillCompletes();
+    void failedFirstRequestDoesNotStopTheFetch();
     void endingDuringAFetchGivesItUp();
     void addedAlertIsSearchedAndStored();
     void completionKeepsTheNewestItems();
     void deletesDuringAFetch();
     void failedReloadKeepsTheTreeJustSaved();
+    void productsAreAnnouncedOnce();
+    void oldDataFolderLoadsAndFetchesAsBefore();
+    void failedAlertIsMarked();
+    void readingSurvivesAFetch();
+    void productGoneAfterAFetchShowsHelp();
 
 private:
     TfrmMainForm* start();
     void fetchAndWait();
+    void writeDefinitions(const QByteArray& keywords, const QByteArray& itemTypes, const QByteArray& localizations);
+    // The program ends as "Exit" ends it and starts again over the same data folder.
+    TfrmMainForm* restart();
 
     std::unique_ptr<FakeWebService> m_service;
     std::unique_ptr<AppHarness> m_app;
@@ -107,6 +122,27 @@ void TestFetch::fetchAndWait()
     form->QueryAmazonNow2->trigger();
     QVERIFY(form->Busy);
     QVERIFY(platform::WaitWhile([form] { return form->Busy; }, 5));
+}
+
+void TestFetch::writeDefinitions(const QByteArray& keywords, const QByteArray& itemTypes,
+                                 const QByteArray& localizations)
+{
+    m_app->home.makeDataFolder();
+    testsupport::writeFile(m_app->home.file(QStringLiteral("quobex_keyword_config.dat")), keywords);
+    testsupport::writeFile(m_app->home.file(QStringLiteral("quobex_itemtype_config.dat")), itemTypes);
+    testsupport::writeFile(m_app->home.file(QStringLiteral("quobex_localization_config.dat")), localizations);
+}
+
+TfrmMainForm* TestFetch::restart()
+{
+    TfrmMainForm* form = m_app->form();
+    const int ends = m_app->endRequests;
+    form->Exit2->trigger();
+    if (m_app->endRequests != ends + 1)
+        return nullptr;
+    m_app->destroy();
+    m_app->start();
+    return m_app->form();
 }
 
 void TestFetch::fetchTellsTheUser()
@@ -241,21 +277,21 @@ void TestFetch::requestDuringTheCompletionRunsAfterIt()
     QVERIFY(!form->Busy);
 }
 
-void TestFetch::failedFirstRequestStillCompletes()
+void TestFetch::failedFirstRequestDoesNotStopTheFetch()
 {
     m_service->setBrowseNodeReply("283155", "TopSellers", Reply::error(500, "<html>oops</html>"));
     TfrmMainForm* form = start();
     testsupport::writeFile(m_app->home.file(QStringLiteral("quobex_latest_alert_index.dat")), "KEEP\r\n");
     QSignalSpy status(form, &TfrmMainForm::statusTextChanged);
     fetchAndWait();
-    QCOMPARE(m_service->targets().size(), 1);
-    QCOMPARE(texts(status).at(0), kCategoryTexts[0]);
-    QCOMPARE(texts(status).at(1), QStringLiteral("Saving Results..."));
+    QCOMPARE(m_service->targets().size(), 6);
+    QCOMPARE(texts(status).mid(0, 7), kCategoryTexts + QStringList{QStringLiteral("Ready.")});
     QCOMPARE(form->statusText(), QStringLiteral("Ready"));
     QCOMPARE(m_app->tray.images.last(), 0);
     QVERIFY(form->NewTitles.isEmpty());
     QCOMPARE(testsupport::readFile(m_app->home.file(QStringLiteral("quobex_latest_alert_index.dat"))),
              QByteArray("KEEP\r\n"));
+    QVERIFY(m_app->tray.toolTips.last().endsWith(QStringLiteral("\n1 alert failed.")));
 }
 
 void TestFetch::endingDuringAFetchGivesItUp()
@@ -382,6 +418,265 @@ void TestFetch::failedReloadKeepsTheTreeJustSaved()
     fetchAndWait();
     QCOMPARE(form->Tree.nodeCount(), 2 + 6 + 2);
     QCOMPARE(form->statusText(), QStringLiteral("Ready"));
+}
+
+void TestFetch::productsAreAnnouncedOnce()
+{
+    auto reply = [](int last) {
+        QByteArray items;
+        for (int i = 1; i <= last; ++i)
+            items += replies::item("K" + QByteArray::number(i), "Title " + QByteArray::number(i));
+        return Reply::xml(replies::search(items));
+    };
+    m_service->setSearchReply("many", reply(7));
+    writeDefinitions("many\r\n", "Books\r\n", "U.S.A.\r\n");
+    TfrmMainForm* form = start();
+    form->settingsForm()->seKeepArticles->setValue(5);
+    fetchAndWait();
+    auto alert = [&] { return form->Tree.FindGroup(QStringLiteral("Books"))->firstChild(); };
+    QCOMPARE(alert()->childCount(), 5); // K7 to K3; K2 and K1 cut away
+    // K7 is read and deleted with "Delete Entry".
+    form->vtvCurrentAlerts->selectNode(alert()->firstChild());
+    QCOMPARE(form->CurrentItemNode->data.ASIN, QStringLiteral("K7"));
+    form->DeleteEntry1Click();
+
+    form = restart();
+    QVERIFY(form);
+    m_app->tray.balloons.clear();
+    m_service->setSearchReply("many", reply(8));
+    fetchAndWait();
+    // Only K8 is new: not the products cut away, not the one deleted.
+    QCOMPARE(form->NewTitles, QList<QByteArray>{"Title 8"});
+    QCOMPARE(m_app->tray.balloons.last().text, QStringLiteral("Title 8\r\n"));
+    QStringList held;
+    for (int i = 0; i < alert()->childCount(); ++i)
+        held << alert()->child(i)->data.ASIN;
+    QCOMPARE(held, (QStringList{QStringLiteral("K8"), QStringLiteral("K6"), QStringLiteral("K5"), QStringLiteral("K4"),
+                                QStringLiteral("K3")}));
+    // Only K8 joins the latest alerts; the rest is the previous fetch's list.
+    QCOMPARE(form->LatestAlertList, (QList<QByteArray>{"K8", "A2", "A1", "K7", "K6", "K5"}));
+
+    // A third fetch: a product never seen before is still new.
+    m_service->setSearchReply("many", reply(9));
+    fetchAndWait();
+    QCOMPARE(form->NewTitles, QList<QByteArray>{"Title 9"});
+    QCOMPARE(alert()->firstChild()->data.ASIN, QStringLiteral("K9"));
+    QCOMPARE(alert()->child(1)->data.IsNew, quobex::kFalse);
+}
+
+void TestFetch::oldDataFolderLoadsAndFetchesAsBefore()
+{
+    // The files of a folder from before the seen lists and check records:
+    // definitions, version marker, items file, latest-alert index.
+    writeDefinitions("old\r\n", "Books\r\n", "U.S.A.\r\n");
+    testsupport::writeFile(m_app->home.file(QStringLiteral("quobex_version.dat")), "1.0.8.49");
+    {
+        quobex::AlertTree tree;
+        AlertNode* group = tree.AddChild(tree.root());
+        group->data.ItemType = QStringLiteral("Books");
+        AlertNode* alert = tree.AddChild(group);
+        alert->data.Keyword = QStringLiteral("old");
+        alert->data.Localization = QStringLiteral("U.S.A.");
+        alert->data.ItemType = QStringLiteral("Books");
+        for (const char* asin : {"O1", "O2"}) {
+            AlertNode* item = tree.InsertFirstChild(alert);
+            item->data.ASIN = QString::fromLatin1(asin);
+            item->data.Title = QStringLiteral("Title ") + item->data.ASIN;
+            item->data.IsNew = quobex::kTrue;
+            item->data.IsRead = quobex::kFalse;
+        }
+        quobex::ItemsFile::save(tree, m_app->home.file(QStringLiteral("quobex_amazon_items.dat")));
+    }
+    testsupport::writeFile(m_app->home.file(QStringLiteral("quobex_latest_alert_index.dat")), "O2\r\nO1\r\n");
+    m_service->setSearchReply(
+        "old", Reply::xml(replies::search(replies::item("O1", "Title O1") + replies::item("O2", "Title O2") +
+                                          replies::item("O3", "Title O3"))));
+    TfrmMainForm* form = start();
+    AlertNode* alert = form->Tree.FindGroup(QStringLiteral("Books"))->firstChild();
+    QCOMPARE(alert->childCount(), 2);
+    QCOMPARE(form->LatestAlertList, (QList<QByteArray>{"O2", "O1"}));
+    QCOMPARE(form->grdLatestAlerts->item(0, 0)->text(), QStringLiteral("Title O2"));
+    // What the tree holds counts as brought already: O2, deleted now, does not come back.
+    form->vtvCurrentAlerts->selectNode(alert->firstChild());
+    form->DeleteEntry1Click();
+
+    fetchAndWait();
+    QCOMPARE(form->NewTitles, (QList<QByteArray>{"Title O3", "Book One", "Book Two"}));
+    alert = form->Tree.FindGroup(QStringLiteral("Books"))->firstChild();
+    QCOMPARE(alert->childCount(), 2);
+    QCOMPARE(alert->child(0)->data.ASIN, QStringLiteral("O3"));
+    QCOMPARE(alert->child(1)->data.ASIN, QStringLiteral("O1"));
+    QCOMPARE(alert->child(1)->data.IsNew, quobex::kFalse);
+    QCOMPARE(testsupport::readFile(m_app->home.file(QStringLiteral("quobex_latest_alert_index.dat"))),
+             QByteArray("A2\r\nA1\r\nO3\r\nO2\r\nO1\r\n"));
+    QVERIFY(QFile::exists(m_app->home.file(QStringLiteral("quobex_seen_items.dat"))));
+    QVERIFY(QFile::exists(m_app->home.file(QStringLiteral("quobex_alert_checks.dat"))));
+}
+
+void TestFetch::failedAlertIsMarked()
+{
+    m_service->setSearchReply("broken", Reply::error(500, "<html>Internal Server Error</html>"));
+    m_service->setSearchReply("fine", Reply::xml(replies::search(replies::item("F1", "Fine"))));
+    writeDefinitions("broken\r\nfine\r\n", "Books\r\nBooks\r\n", "U.S.A.\r\nU.S.A.\r\n");
+    TfrmMainForm* form = start();
+    fetchAndWait();
+
+    quobex::AlertTreeView* view = form->vtvCurrentAlerts;
+    AlertNode* group = form->Tree.FindGroup(QStringLiteral("Books"));
+    const QModelIndex broken =
+        view->indexOf(form->Tree.FindAlert(group, QStringLiteral("broken"), QStringLiteral("U.S.A.")));
+    const QModelIndex fine =
+        view->indexOf(form->Tree.FindAlert(group, QStringLiteral("fine"), QStringLiteral("U.S.A.")));
+    // The text stays as it was; the mark and its tooltip say what went wrong.
+    QCOMPARE(broken.data(Qt::DisplayRole).toString(), QStringLiteral("broken (U.S.A.) - 0 new, 0 unread"));
+    QVERIFY(!broken.data(Qt::DecorationRole).value<QIcon>().isNull());
+    QCOMPARE(broken.data(Qt::ToolTipRole).toString(),
+             QStringLiteral("Last check failed (%1): The store answered with HTTP status 500.\nNo good check yet.")
+                 .arg(quobex::AlertChecks::showTime(
+                     form->Checks.find({QStringLiteral("Books"), QStringLiteral("broken"), QStringLiteral("U.S.A.")})
+                         ->lastFailure)));
+    QVERIFY(fine.data(Qt::DecorationRole).isNull());
+    QVERIFY(fine.data(Qt::ToolTipRole).isNull());
+    QCOMPARE(m_app->tray.toolTips.last(), QStringLiteral("Quobex\nLast check ended %1\n1 alert failed.")
+                                              .arg(quobex::AlertChecks::showTime(form->Checks.lastFetchEnded())));
+
+    const QString screens = qEnvironmentVariable("QUOBEX_SCREENSHOT_DIR");
+    if (!screens.isEmpty()) {
+        // For a person to look at, on a real display: the mark, and its tooltip.
+        view->expand(view->indexOf(group));
+        view->setFocus();
+        QTest::qWait(200);
+        const QRect row = view->visualRect(broken);
+        QHelpEvent help(QEvent::ToolTip, row.center(), view->viewport()->mapToGlobal(row.center()));
+        QCoreApplication::sendEvent(view->viewport(), &help);
+        QTest::qWait(700);
+        form->screen()->grabWindow(0).save(screens + QStringLiteral("/failed-alert-tooltip.png"));
+        view->grab().save(screens + QStringLiteral("/failed-alert-mark.png"));
+    }
+
+    // Kept across runs.
+    form = restart();
+    QVERIFY(form);
+    group = form->Tree.FindGroup(QStringLiteral("Books"));
+    AlertNode* node = form->Tree.FindAlert(group, QStringLiteral("broken"), QStringLiteral("U.S.A."));
+    QVERIFY(!form->vtvCurrentAlerts->indexOf(node).data(Qt::DecorationRole).isNull());
+    QVERIFY(m_app->tray.toolTips.last().endsWith(QStringLiteral("\n1 alert failed.")));
+
+    // It answers again: the mark goes; it fails again: the tooltip names the last good check.
+    m_service->setSearchReply("broken", Reply::xml(replies::search(replies::item("B1", "Back"))));
+    fetchAndWait();
+    node = form->Tree.FindAlert(form->Tree.FindGroup(QStringLiteral("Books")), QStringLiteral("broken"),
+                                QStringLiteral("U.S.A."));
+    QVERIFY(form->vtvCurrentAlerts->indexOf(node).data(Qt::DecorationRole).isNull());
+    QVERIFY(m_app->tray.toolTips.last().endsWith(QStringLiteral("\nEvery alert was checked.")));
+    const QDateTime good =
+        form->Checks.find({QStringLiteral("Books"), QStringLiteral("broken"), QStringLiteral("U.S.A.")})->lastGood;
+    m_service->setSearchReply("broken", Reply::fixture(QStringLiteral("replies/Error-reply.xml")));
+    fetchAndWait();
+    node = form->Tree.FindAlert(form->Tree.FindGroup(QStringLiteral("Books")), QStringLiteral("broken"),
+                                QStringLiteral("U.S.A."));
+    const QString tip = form->vtvCurrentAlerts->indexOf(node).data(Qt::ToolTipRole).toString();
+    QVERIFY2(
+        tip.contains(QStringLiteral("The store's web service reported an error: bad (AWS.InvalidParameterValue).")),
+        qPrintable(tip));
+    QVERIFY2(tip.endsWith(QStringLiteral("Last good check: ") + quobex::AlertChecks::showTime(good)), qPrintable(tip));
+}
+
+void TestFetch::readingSurvivesAFetch()
+{
+    QByteArray many;
+    for (int i = 1; i <= 20; ++i)
+        many += replies::item("M" + QByteArray::number(i), "Many " + QByteArray::number(i));
+    m_service->setSearchReply("many", Reply::xml(replies::search(many)));
+    writeDefinitions("many\r\n", "Books\r\n", "U.S.A.\r\n");
+    TfrmMainForm* form = start();
+    fetchAndWait();
+
+    // The user opens both alerts, scrolls, and reads "Book One".
+    quobex::AlertTreeView* view = form->vtvCurrentAlerts;
+    quobex::AlertTree& tree = form->Tree;
+    auto expandedNodes = [&] {
+        QStringList out;
+        tree.FindFirst([&](const AlertNode& node) {
+            if (view->isExpanded(view->indexOf(&node)))
+                out << quobex::AlertTreeModel::vtvCurrentAlertsGetText(node).section(QLatin1Char(' '), 0, 0);
+            return false;
+        });
+        return out;
+    };
+    for (AlertNode* group : {tree.FindGroup(QStringLiteral("Books")), tree.FindGroup(QStringLiteral("Top Sellers"))}) {
+        view->expand(view->indexOf(group));
+        view->expand(view->indexOf(group->firstChild()));
+    }
+    const QStringList expanded = expandedNodes();
+    QCOMPARE(expanded.size(), 4);
+    QVERIFY(view->verticalScrollBar()->maximum() > 6);
+    view->verticalScrollBar()->setValue(6);
+    // Where the view stands as the fetch completes, before the tree is stored and loaded back.
+    std::optional<quobex::NodeKey> topKey;
+    int scrolled = -1;
+    connect(form, &TfrmMainForm::statusTextChanged, this, [&](const QString& text) {
+        if (text != QStringLiteral("Saving Results..."))
+            return;
+        if (const AlertNode* top = view->nodeAt(view->indexAt(QPoint(0, 0))))
+            topKey = quobex::NodeKey::of(*top);
+        scrolled = view->verticalScrollBar()->value();
+    });
+
+    // The next fetch brings new products above both, while the user reads.
+    m_service->setSearchReply("many", Reply::xml(replies::search(many + replies::item("M21", "Many 21"))).delayed(100));
+    m_service->setBrowseNodeReply(
+        "283155", "TopSellers",
+        Reply::xml(replies::browseNode("TopSellers", {{"A0", "Book Zero"}, {"A1", "Book One"}, {"A2", "Book Two"}})));
+    m_service->setLookupReply("A0", Reply::xml(replies::lookup(replies::item("A0", "Book Zero"))));
+    form->QueryAmazonNow2->trigger();
+    AlertNode* reading =
+        tree.FindItem(tree.FindGroup(QStringLiteral("Top Sellers"))->firstChild(), QStringLiteral("A1"));
+    view->selectNode(reading);
+    QCOMPARE(form->CurrentItemNode, reading);
+    QVERIFY(form->wbPicture->toPlainText().contains(QStringLiteral("Book One")));
+    QVERIFY(platform::WaitWhile([form] { return form->Busy; }, 5));
+
+    // Saved and loaded back, and still where the user was.
+    QCOMPARE(form->NewTitles, (QList<QByteArray>{"Many 21", "Book Zero"}));
+    QVERIFY(form->CurrentItemNode);
+    QCOMPARE(form->CurrentItemNode->data.ASIN, QStringLiteral("A1"));
+    QCOMPARE(form->CurrentItemNode->parent()->parent()->data.ItemType, QStringLiteral("Top Sellers"));
+    QCOMPARE(view->selectedNode(), form->CurrentItemNode);
+    QVERIFY(form->btnBuy->isEnabled());
+    QVERIFY(form->wbPicture->currentAddress().isEmpty()); // not the help page
+    QVERIFY(form->wbPicture->toPlainText().contains(QStringLiteral("Book One")));
+    QCOMPARE(expandedNodes(), expanded);
+    QVERIFY(topKey);
+    QCOMPARE(view->verticalScrollBar()->value(), scrolled);
+    const AlertNode* topAfter = view->nodeAt(view->indexAt(QPoint(0, 0)));
+    QVERIFY(topAfter);
+    QCOMPARE(quobex::NodeKey::of(*topAfter), *topKey);
+}
+
+void TestFetch::productGoneAfterAFetchShowsHelp()
+{
+    auto reply = [](int first, int last) {
+        QByteArray items;
+        for (int i = first; i <= last; ++i)
+            items += replies::item("K" + QByteArray::number(i), "Title " + QByteArray::number(i));
+        return Reply::xml(replies::search(items));
+    };
+    m_service->setSearchReply("many", reply(1, 5));
+    writeDefinitions("many\r\n", "Books\r\n", "U.S.A.\r\n");
+    TfrmMainForm* form = start();
+    form->settingsForm()->seKeepArticles->setValue(5);
+    fetchAndWait();
+    // The oldest product is read; the next fetch's new one pushes it out.
+    AlertNode* alert = form->Tree.FindGroup(QStringLiteral("Books"))->firstChild();
+    form->vtvCurrentAlerts->selectNode(alert->child(4));
+    QCOMPARE(form->CurrentItemNode->data.ASIN, QStringLiteral("K1"));
+    m_service->setSearchReply("many", reply(1, 6));
+    fetchAndWait();
+    QCOMPARE(form->CurrentItemNode, nullptr);
+    QVERIFY(!form->btnBuy->isEnabled());
+    QCOMPARE(form->wbPicture->currentAddress(), m_app->endpoints.makerServer + "/exe/help/index.html");
+    QCOMPARE(form->vtvCurrentAlerts->selectedNode(), nullptr);
 }
 
 QTEST_MAIN(TestFetch)

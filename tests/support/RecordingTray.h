@@ -30,12 +30,18 @@ public:
         balloons.append({title, text, timeHintMs});
     }
     void beep() override { ++beeps; }
+    void setToolTip(const QString& text) override
+    {
+        Tray::setToolTip(text);
+        toolTips.append(text);
+    }
     bool isAvailable() const override { return m_available; }
 
     int activations = 0;
     int beeps = 0;
     QList<int> images;
     QList<Balloon> balloons;
+    QStringList toolTips;
 
 private:
     bool m_available;
