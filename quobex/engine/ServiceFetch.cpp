@@ -63,7 +63,8 @@ CheckFailure DescribeRequestFailure(const QString& clientMessage)
     failure.message = clientMessage;
     static const QRegularExpression status(QStringLiteral("(?:HTTP|status|returned error)\\D{0,16}\\b([1-5]\\d\\d)\\b"),
                                            QRegularExpression::CaseInsensitiveOption);
-    static const QRegularExpression timeOut(QStringLiteral("timed? ?-?out"), QRegularExpression::CaseInsensitiveOption);
+    static const QRegularExpression timeOut(QStringLiteral("timed? ?-?out|too slow"),
+                                            QRegularExpression::CaseInsensitiveOption);
     if (const QRegularExpressionMatch m = status.match(clientMessage); m.hasMatch()) {
         failure.kind = CheckFailure::Kind::HttpStatus;
         failure.httpStatus = m.captured(1).toInt();

@@ -404,6 +404,11 @@ void TestSearch::requestFailureKinds_data()
     QTest::newRow("time-out") << QStringLiteral("The request timed out") << Kind::TimedOut << 0;
     QTest::newRow("time-out in other words")
         << QStringLiteral("Operation timed out after 30001 milliseconds") << Kind::TimedOut << 0;
+    QTest::newRow("time-out as curl says it")
+        << QStringLiteral("Timeout was reached: Connection timed out after 300 ms") << Kind::TimedOut << 0;
+    QTest::newRow("too slow") << QStringLiteral(
+                                     "Operation too slow. Less than 1 bytes/sec transferred the last 30 seconds")
+                              << Kind::TimedOut << 0;
     QTest::newRow("refused") << QStringLiteral("Connection refused") << Kind::NoAnswer << 0;
     QTest::newRow("cut off") << QStringLiteral("The request did not complete") << Kind::NoAnswer << 0;
     QTest::newRow("HTTP/1.1 is no status") << QStringLiteral("Bad HTTP/1.1 reply") << Kind::NoAnswer << 0;

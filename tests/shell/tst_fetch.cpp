@@ -462,6 +462,16 @@ void TestFetch::productsAreAnnouncedOnce()
     QCOMPARE(form->NewTitles, QList<QByteArray>{"Title 9"});
     QCOMPARE(alert()->firstChild()->data.ASIN, QStringLiteral("K9"));
     QCOMPARE(alert()->child(1)->data.IsNew, quobex::kFalse);
+
+    // Deleting the alert forgets what it brought.
+    const quobex::AlertKey key{QStringLiteral("Books"), QStringLiteral("many"), QStringLiteral("U.S.A.")};
+    QCOMPARE(form->SeenProducts.list(key).size(), 9);
+    form->vtvCurrentAlerts->selectNode(alert());
+    form->DeleteAlert1Click();
+    QVERIFY(form->SeenProducts.list(key).isEmpty());
+    QCOMPARE(form->Checks.find(key), nullptr);
+    QVERIFY(!testsupport::readFile(m_app->home.file(QStringLiteral("quobex_seen_items.dat"))).contains("many"));
+    QVERIFY(!testsupport::readFile(m_app->home.file(QStringLiteral("quobex_alert_checks.dat"))).contains("many"));
 }
 
 void TestFetch::oldDataFolderLoadsAndFetchesAsBefore()
