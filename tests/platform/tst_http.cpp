@@ -25,6 +25,7 @@ private Q_SLOTS:
     void cleanupTestCase();
 
     void getReturnsTheWholeBody();
+    void urlGoesOutByteForByte_data();
     void urlGoesOutByteForByte();
     void sendsUserAgentAndHeaders();
     void failures_data();
@@ -89,6 +90,19 @@ void TestHttp::initTestCase()
     s.Get("/cookie/get", [](const httplib::Request& req, httplib::Response& res) {
         res.set_content(req.get_header_value("Cookie"), "text/plain");
     });
+    // Locations as a server may write them.
+    s.Get("/redirect/absolute-path", [](const httplib::Request&, httplib::Response& res) {
+        res.status = 302;
+        res.set_header("Location", "/b/../c/%2E/onca%2Fxml?k=caf%E9+%7E");
+    });
+    s.Get("/dir/redirect", [](const httplib::Request&, httplib::Response& res) {
+        res.status = 302;
+        res.set_header("Location", "next%2E?q=1");
+    });
+    s.Get("/cookie/then-redirect", [](const httplib::Request&, httplib::Response& res) {
+        res.set_header("Set-Cookie", "hop=1; Path=/");
+        res.set_redirect("/cookie/get");
+    });
     s.Get("/moved", [](const httplib::Request&, httplib::Response& res) { res.set_redirect("/onca/xml?x=1"); });
     s.Get("/file", [](const httplib::Request&, httplib::Response& res) {
         res.set_content(std::string(300000, 'z'), "application/octet-stream");
@@ -108,14 +122,36 @@ void TestHttp::getReturnsTheWholeBody()
     QCOMPARE(client.get(m_server.url("/chunked")), QByteArray("012345678901234567890123456789"));
 }
 
+void TestHttp::urlGoesOutByteForByte_data()
+{
+    QTest::addColumn<QByteArray>("path");
+    QTest::addColumn<QList<QByteArray>>("targets");
+    const QByteArray query = "/onca/xml?Service=AWSECommerceService&Version=2005-07-26&SearchIndex=Books"
+                             "&Keywords=C%2B%2B+books+%2D%2E%5F%7E+caf%E9&ResponseGroup=Accessories,Tracks";
+    QTest::newRow("query") << query << QList<QByteArray>{query};
+    QTest::newRow("dot segments and escapes") << QByteArray("/a/./b/../%2e%2E/c%2Fd?x=%7e&y=/../")
+                                              << QList<QByteArray>{"/a/./b/../%2e%2E/c%2Fd?x=%7e&y=/../"};
+    QTest::newRow("fragment left out") << QByteArray("/onca/xml?a=1#part") << QList<QByteArray>{"/onca/xml?a=1"};
+    // The server's Location goes out as the server wrote it.
+    QTest::newRow("after a redirect") << QByteArray("/redirect/absolute-path")
+                                      << QList<QByteArray>{"/redirect/absolute-path",
+                                                           "/b/../c/%2E/onca%2Fxml?k=caf%E9+%7E"};
+    QTest::newRow("after a relative redirect")
+        << QByteArray("/dir/redirect?x=1") << QList<QByteArray>{"/dir/redirect?x=1", "/dir/next%2E?q=1"};
+}
+
 void TestHttp::urlGoesOutByteForByte()
 {
+    QFETCH(QByteArray, path);
+    QFETCH(QList<QByteArray>, targets);
     m_server.clearRequests();
-    const QByteArray path = "/onca/xml?Service=AWSECommerceService&Version=2005-07-26&SearchIndex=Books"
-                            "&Keywords=C%2B%2B+books+%2D%2E%5F%7E+caf%E9&ResponseGroup=Accessories,Tracks";
     HttpClient client;
-    client.get(m_server.url(path));
-    QCOMPARE(m_server.targets(), QList<QByteArray>{path});
+    try {
+        client.get(m_server.url(path));
+    } catch (const HttpError&) {
+        // Most of these paths lead nowhere on this server; what was sent counts.
+    }
+    QCOMPARE(m_server.targets(), targets);
 }
 
 void TestHttp::sendsUserAgentAndHeaders()
@@ -183,6 +219,8 @@ void TestHttp::cookiesStayWithTheirClient()
     HttpClient first;
     first.get(m_server.url("/cookie/set"));
     QCOMPARE(first.get(m_server.url("/cookie/get")), QByteArray("session=abc123"));
+    // One set on the way through a redirect is kept and sent on at once.
+    QCOMPARE(first.get(m_server.url("/cookie/then-redirect")), QByteArray("session=abc123; hop=1"));
     HttpClient second;
     QCOMPARE(second.get(m_server.url("/cookie/get")), QByteArray());
 }
