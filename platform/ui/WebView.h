@@ -18,8 +18,9 @@ namespace platform::ui {
 
 // A page view that never runs a script or a plug-in: pages are fetched with
 // HttpClient off the main thread and shown as rich text, pictures on the web
-// arrive in the background and appear when they are in, and a link that the
-// user clicks is reported, never followed inside the view.
+// arrive in the background (a few fetched at a time) and appear when they
+// are in, and a link that the user clicks is reported, never followed inside
+// the view.
 class WebView : public QTextBrowser {
     Q_OBJECT
 public:

@@ -7,6 +7,7 @@
 #include "tests/support/LoopbackServer.h"
 
 #include <QBuffer>
+#include <QScopeGuard>
 #include <QTcpServer>
 #include <QTest>
 #include <QThread>
@@ -35,6 +36,7 @@ private Q_SLOTS:
     void inactivityTimesOut();
     void cookiesStayWithTheirClient();
     void followsRedirects();
+    void honoursTheProxyVariables();
     void downloadReportsProgress();
     void downloadFailsOnBrokenBody();
     void worksOnAWorkerAndStopsWhenAsked();
@@ -229,6 +231,29 @@ void TestHttp::followsRedirects()
 {
     HttpClient client;
     QCOMPARE(client.get(m_server.url("/moved")), m_reply);
+}
+
+void TestHttp::honoursTheProxyVariables()
+{
+    // The loopback server stands in for the proxy: it sees the whole address.
+    const QByteArray url = "http://shop.test/a/../onca/xml?Keywords=caf%E9+%7E";
+    m_server.clearRequests();
+    const QByteArray proxyBefore = qgetenv("http_proxy");
+    const QByteArray noProxyBefore = qgetenv("no_proxy");
+    const auto restore = qScopeGuard([&] {
+        for (const auto& [name, value] : {std::pair{"http_proxy", proxyBefore}, std::pair{"no_proxy", noProxyBefore}}) {
+            if (value.isEmpty())
+                qunsetenv(name);
+            else
+                qputenv(name, value);
+        }
+    });
+    qputenv("http_proxy", m_server.url(""));
+    qputenv("no_proxy", "127.0.0.2");
+    HttpClient client;
+    QVERIFY_THROWS_EXCEPTION(HttpError, client.get(url));                   // the stand-in knows no such page
+    QVERIFY_THROWS_EXCEPTION(HttpError, client.get("http://127.0.0.2:1/")); // refused, not proxied
+    QCOMPARE(m_server.targets(), QList<QByteArray>{url});
 }
 
 void TestHttp::downloadReportsProgress()
