@@ -160,7 +160,7 @@ struct HttpClient::Transfer {
     const Progress* progress = nullptr;
     qint64 maxBody = 0;
 
-    qint64 headerBytes = 0;
+    qint64 headerBytes = 0; // of every reply on this hop, interim ones too
     qint64 announced = -1;
     bool chunked = false;
     QByteArray location;
@@ -185,7 +185,6 @@ struct HttpClient::Transfer {
         lastActivity = Clock::now();
         const QByteArray line = QByteArray::fromRawData(data, qsizetype(size));
         if (line.startsWith("HTTP/")) { // a reply begins (after an interim one too)
-            headerBytes = 0;
             announced = -1;
             chunked = false;
             location.clear();

@@ -57,7 +57,7 @@ public:
     static constexpr int kMaxRedirects = 10;
     // How long a worker's stop request may go unnoticed.
     static constexpr int kInterruptPollMs = 50;
-    // All header lines of one reply together.
+    // All header lines of one reply together, interim replies included.
     static constexpr qint64 kMaxHeaderBytes = 64 * 1024;
     // Service replies and pages.
     static constexpr qint64 kMaxReplyBytes = 16 * 1024 * 1024;

@@ -161,6 +161,10 @@ void hostileReply(const QByteArray& target, const std::function<bool(const QByte
         const QByteArray line = "X-Filler: " + QByteArray(1000, 'h') + "\r\n";
         while (send(line)) {
         }
+    } else if (target == "/endless-interim-replies") {
+        const QByteArray interim = "HTTP/1.1 100 Continue\r\nX-Filler: " + QByteArray(1000, 'i') + "\r\n\r\n";
+        while (send(interim)) {
+        }
     } else if (target == "/endless-body") {
         if (!send("HTTP/1.1 200 OK\r\nContent-Type: text/xml\r\nConnection: close\r\n\r\n"))
             return;
@@ -286,6 +290,7 @@ void TestHostileServer::repliesFailWithinLimits_data()
     QTest::addColumn<QByteArray>("path");
     QTest::addColumn<QString>("why"); // part of the failure's message
     QTest::newRow("endless headers") << QByteArray("/endless-headers") << QStringLiteral("header");
+    QTest::newRow("endless interim replies") << QByteArray("/endless-interim-replies") << QStringLiteral("header");
     QTest::newRow("endless body") << QByteArray("/endless-body") << QStringLiteral("limit");
     QTest::newRow("endless chunks") << QByteArray("/endless-chunks") << QStringLiteral("limit");
     // Refused on its announced length, long before a time-out.
