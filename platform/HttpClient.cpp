@@ -136,6 +136,11 @@ struct HttpClient::Handles {
         // An empty cookie file name turns the cookie engine on without
         // reading a file; no jar is ever named, so nothing goes to disk.
         curl_easy_setopt(easy, CURLOPT_COOKIEFILE, "");
+        // A request given up while its host name is still being looked up
+        // leaves the lookup to end on its own thread (which then frees it)
+        // instead of waiting for it: a stopped worker must not sit out a
+        // slow name server.
+        curl_easy_setopt(easy, CURLOPT_QUICK_EXIT, 1L);
     }
     ~Handles() { release(); }
     Handles(const Handles&) = delete;
