@@ -18,8 +18,8 @@ public:
     using std::runtime_error::runtime_error;
 };
 
-// An HTTP request failed: no connection, an error status, a time-out or a
-// transfer that broke off.
+// An HTTP request failed: no connection, an error status, a time-out, a
+// transfer that broke off, or headers or a body past their limits.
 class HttpError : public std::runtime_error {
 public:
     using std::runtime_error::runtime_error;

@@ -2,303 +2,277 @@
 
 #include "platform/Errors.h"
 
-#include <QEventLoop>
 #include <QIODevice>
-#include <QNetworkCookie>
-#include <QNetworkCookieJar>
-#include <QSslSocket>
-#include <QTcpSocket>
+#include <QString>
 #include <QThread>
-#include <QTimer>
-#include <QUrl>
 
+#include <curl/curl.h>
+
+#include <chrono>
+#include <exception>
 #include <optional>
 
 namespace platform {
 
 namespace {
 
-constexpr int kInterruptPollMs = 50;
-constexpr qsizetype kMaxHeaderBytes = 64 * 1024;
+using Clock = std::chrono::steady_clock;
 
-struct Target {
+void initCurlOnce()
+{
+    // The first client on any thread sets libcurl up; the statics' own guard
+    // makes that safe when two threads get there together.
+    static const CURLcode result = curl_global_init(CURL_GLOBAL_DEFAULT);
+    if (result != CURLE_OK)
+        throw HttpError(std::string("Cannot set up HTTP: ") + curl_easy_strerror(result));
+}
+
+bool hasControlByte(const QByteArray& url)
+{
+    for (const char c : url) {
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F)
+            return true;
+    }
+    return false;
+}
+
+// An absolute http or https URL taken apart without changing a byte.
+struct Address {
     bool tls = false;
-    QByteArray host; // for connecting
-    quint16 port = 80;
-    QByteArray hostField; // the Host header
-    QByteArray path;      // path and query exactly as given
+    QByteArray scheme; // as written
+    QByteArray origin; // scheme://authority
+    QByteArray target; // path and query, without the fragment
 };
 
-std::optional<Target> parseTarget(const QByteArray& url)
+std::optional<Address> splitUrl(const QByteArray& url)
 {
     // A control byte would end the request line early: text from a reply
     // (an ASIN, a link) must never add lines of its own to a request.
-    for (const char c : url) {
-        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F)
-            return std::nullopt;
-    }
-    Target t;
-    qsizetype rest;
-    if (url.startsWith("http://") || url.startsWith("HTTP://")) {
-        rest = 7;
-    } else if (url.startsWith("https://") || url.startsWith("HTTPS://")) {
-        t.tls = true;
-        t.port = 443;
-        rest = 8;
-    } else {
+    if (hasControlByte(url))
         return std::nullopt;
-    }
-    qsizetype end = rest;
+    const qsizetype colon = url.indexOf("://");
+    if (colon <= 0)
+        return std::nullopt;
+    Address a;
+    a.scheme = url.left(colon);
+    const QByteArray lower = a.scheme.toLower();
+    if (lower == "https")
+        a.tls = true;
+    else if (lower != "http")
+        return std::nullopt;
+    const qsizetype start = colon + 3;
+    qsizetype end = start;
     while (end < url.size() && url[end] != '/' && url[end] != '?' && url[end] != '#')
         ++end;
-    QByteArray authority = url.mid(rest, end - rest);
-    const qsizetype at = authority.lastIndexOf('@');
-    if (at >= 0)
-        authority = authority.mid(at + 1);
-    t.hostField = authority;
-    qsizetype colon = authority.lastIndexOf(':');
-    if (authority.startsWith('[')) {
-        const qsizetype close = authority.indexOf(']');
-        if (close < 0)
-            return std::nullopt;
-        t.host = authority.mid(1, close - 1);
-        colon = authority.indexOf(':', close);
-    } else {
-        t.host = colon >= 0 ? authority.left(colon) : authority;
-    }
-    if (colon >= 0 && colon + 1 < authority.size()) {
-        bool ok = false;
-        const uint port = authority.mid(colon + 1).toUInt(&ok);
-        if (!ok || port == 0 || port > 65535)
-            return std::nullopt;
-        t.port = quint16(port);
-    }
-    if (t.host.isEmpty())
+    const QByteArray authority = url.mid(start, end - start);
+    const QByteArray host = authority.mid(authority.lastIndexOf('@') + 1);
+    if (host.isEmpty() || host.startsWith(':'))
         return std::nullopt;
-    qsizetype fragment = url.indexOf('#', end);
-    t.path = url.mid(end, (fragment < 0 ? url.size() : fragment) - end);
-    if (t.path.isEmpty() || t.path.startsWith('?'))
-        t.path.prepend('/');
-    return t;
+    a.origin = url.left(end);
+    const qsizetype fragment = url.indexOf('#', end);
+    a.target = url.mid(end, (fragment < 0 ? url.size() : fragment) - end);
+    return a;
 }
 
-// Reads one HTTP/1.1 response from the bytes as they arrive.
-class ResponseReader {
-public:
-    enum class Framing { UntilClose, Length, Chunked, None };
-
-    int status = 0;
-    QList<QPair<QByteArray, QByteArray>> headers;
-    bool headersDone = false;
-    bool done = false;
-    QString error;
-
-    std::function<void()> onHeaders;               // final headers are in
-    std::function<bool(const QByteArray&)> onBody; // false: stop reading
-
-    QByteArray header(const QByteArray& name) const
-    {
-        for (const auto& [n, v] : headers) {
-            if (n.compare(name, Qt::CaseInsensitive) == 0)
-                return v;
-        }
-        return {};
-    }
-    qint64 announcedLength() const { return m_framing == Framing::Length ? m_remaining : 0; }
-
-    void feed(const QByteArray& data)
-    {
-        m_buffer.append(data);
-        while (!done && error.isEmpty() && step()) {
-        }
-    }
-
-    // The peer closed the connection.
-    void closed()
-    {
-        if (done || !error.isEmpty())
-            return;
-        if (headersDone && m_framing == Framing::UntilClose) {
-            if (!m_buffer.isEmpty())
-                deliver(m_buffer), m_buffer.clear();
-            done = true;
-            return;
-        }
-        error = QStringLiteral("The connection closed before the reply was complete");
-    }
-
-private:
-    enum class State { StatusLine, Headers, Body, ChunkSize, ChunkData, ChunkEnd, Trailers };
-
-    bool takeLine(QByteArray& line)
-    {
-        const qsizetype nl = m_buffer.indexOf('\n');
-        if (nl < 0) {
-            if (m_buffer.size() > kMaxHeaderBytes)
-                error = QStringLiteral("The reply's header is too long");
+bool hasScheme(const QByteArray& reference)
+{
+    for (qsizetype i = 0; i < reference.size(); ++i) {
+        const char c = reference[i];
+        if (c == ':')
+            return i > 0;
+        const bool letter = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+        if (!letter && (i == 0 || !((c >= '0' && c <= '9') || c == '+' || c == '-' || c == '.')))
             return false;
-        }
-        line = m_buffer.left(nl);
-        if (line.endsWith('\r'))
-            line.chop(1);
-        m_buffer.remove(0, nl + 1);
-        return true;
     }
+    return false;
+}
 
-    void deliver(const QByteArray& bytes)
-    {
-        if (onBody && !onBody(bytes))
-            done = true;
-    }
+// Where a Location header leads from `base`. The new address keeps the bytes
+// the server wrote, as the first request keeps the caller's.
+QByteArray resolveLocation(const Address& base, QByteArray location)
+{
+    if (const qsizetype fragment = location.indexOf('#'); fragment >= 0)
+        location.truncate(fragment);
+    if (hasScheme(location))
+        return location;
+    if (location.startsWith("//"))
+        return base.scheme + ':' + location;
+    if (location.startsWith('/'))
+        return base.origin + location;
+    QByteArray path = base.target.left(base.target.indexOf('?') < 0 ? base.target.size() : base.target.indexOf('?'));
+    if (path.isEmpty())
+        path = "/";
+    if (location.isEmpty() || location.startsWith('?'))
+        return base.origin + path + location;
+    return base.origin + path.left(path.lastIndexOf('/') + 1) + location;
+}
 
-    void finishHeaders()
-    {
-        if (status >= 100 && status < 200) { // an interim reply; the real one follows
-            headers.clear();
-            m_state = State::StatusLine;
-            return;
-        }
-        headersDone = true;
-        const QByteArray encoding = header("Transfer-Encoding").toLower();
-        const QByteArray length = header("Content-Length").trimmed();
-        if (status == 204 || status == 304) {
-            m_framing = Framing::None;
-        } else if (encoding.contains("chunked")) {
-            m_framing = Framing::Chunked;
-        } else if (!length.isEmpty()) {
-            bool ok = false;
-            m_remaining = length.toLongLong(&ok);
-            if (!ok || m_remaining < 0) {
-                error = QStringLiteral("The reply's length is not a number");
-                return;
-            }
-            m_framing = Framing::Length;
-        } else {
-            m_framing = Framing::UntilClose;
-        }
-        if (onHeaders)
-            onHeaders();
-        if (done || !error.isEmpty())
-            return;
-        switch (m_framing) {
-        case Framing::None:
-            done = true;
-            break;
-        case Framing::Length:
-            m_state = State::Body;
-            if (m_remaining == 0)
-                done = true;
-            break;
-        case Framing::Chunked:
-            m_state = State::ChunkSize;
-            break;
-        case Framing::UntilClose:
-            m_state = State::Body;
-            break;
-        }
-    }
-
-    // One parsing step; false when more bytes are needed.
-    bool step()
-    {
-        QByteArray line;
-        switch (m_state) {
-        case State::StatusLine: {
-            if (!takeLine(line))
-                return false;
-            if (line.isEmpty())
-                return true; // stray line break between replies
-            const QList<QByteArray> parts = line.split(' ');
-            bool ok = false;
-            if (parts.size() >= 2 && parts[0].startsWith("HTTP/"))
-                status = parts[1].toInt(&ok);
-            if (!ok) {
-                error = QStringLiteral("The server's reply is not HTTP");
-                return false;
-            }
-            m_state = State::Headers;
-            return true;
-        }
-        case State::Headers:
-            if (!takeLine(line))
-                return false;
-            if (line.isEmpty()) {
-                finishHeaders();
-                return true;
-            }
-            if (const qsizetype colon = line.indexOf(':'); colon > 0)
-                headers.append({line.left(colon).trimmed(), line.mid(colon + 1).trimmed()});
-            return true;
-        case State::Body:
-            if (m_buffer.isEmpty())
-                return false;
-            if (m_framing == Framing::Length) {
-                const qsizetype take = qsizetype(qMin<qint64>(m_remaining, m_buffer.size()));
-                const QByteArray piece = m_buffer.left(take);
-                m_buffer.remove(0, take);
-                m_remaining -= take;
-                deliver(piece);
-                if (m_remaining == 0)
-                    done = true;
-            } else {
-                deliver(m_buffer);
-                m_buffer.clear();
-            }
-            return true;
-        case State::ChunkSize: {
-            if (!takeLine(line))
-                return false;
-            const qsizetype semicolon = line.indexOf(';');
-            bool ok = false;
-            m_remaining = (semicolon >= 0 ? line.left(semicolon) : line).trimmed().toLongLong(&ok, 16);
-            if (!ok || m_remaining < 0) {
-                error = QStringLiteral("The reply's chunk size is not a number");
-                return false;
-            }
-            m_state = m_remaining == 0 ? State::Trailers : State::ChunkData;
-            return true;
-        }
-        case State::ChunkData: {
-            if (m_buffer.isEmpty())
-                return false;
-            const qsizetype take = qsizetype(qMin<qint64>(m_remaining, m_buffer.size()));
-            const QByteArray piece = m_buffer.left(take);
-            m_buffer.remove(0, take);
-            m_remaining -= take;
-            deliver(piece);
-            if (m_remaining == 0)
-                m_state = State::ChunkEnd;
-            return true;
-        }
-        case State::ChunkEnd:
-            if (!takeLine(line))
-                return false;
-            m_state = State::ChunkSize;
-            return true;
-        case State::Trailers:
-            if (!takeLine(line))
-                return false;
-            if (line.isEmpty())
-                done = true;
-            return true;
-        }
-        return false;
-    }
-
-    State m_state = State::StatusLine;
-    Framing m_framing = Framing::UntilClose;
-    qint64 m_remaining = 0;
-    QByteArray m_buffer;
-};
-
-bool isRedirect(int status)
+bool isRedirect(long status)
 {
     return status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
 }
 
+bool startsWithName(const QByteArray& line, const char* name)
+{
+    const qsizetype n = qsizetype(qstrlen(name));
+    return line.size() > n && line[n] == ':' && qstrnicmp(line.constData(), name, n) == 0;
+}
+
 } // namespace
 
-HttpClient::HttpClient() : m_cookies(std::make_unique<QNetworkCookieJar>()) {}
+struct HttpClient::Handles {
+    CURL* easy = nullptr;
+    CURLM* multi = nullptr;
+
+    Handles()
+    {
+        initCurlOnce();
+        easy = curl_easy_init();
+        multi = curl_multi_init();
+        if (!easy || !multi) {
+            release();
+            throw HttpError("Cannot set up HTTP");
+        }
+        // An empty cookie file name turns the cookie engine on without
+        // reading a file; no jar is ever named, so nothing goes to disk.
+        curl_easy_setopt(easy, CURLOPT_COOKIEFILE, "");
+        // A request given up while its host name is still being looked up
+        // leaves the lookup to end on its own thread (which then frees it)
+        // instead of waiting for it: a stopped worker must not sit out a
+        // slow name server.
+        curl_easy_setopt(easy, CURLOPT_QUICK_EXIT, 1L);
+    }
+    ~Handles() { release(); }
+    Handles(const Handles&) = delete;
+    Handles& operator=(const Handles&) = delete;
+
+    void release()
+    {
+        if (easy)
+            curl_easy_cleanup(easy);
+        if (multi)
+            curl_multi_cleanup(multi);
+        easy = nullptr;
+        multi = nullptr;
+    }
+};
+
+// One hop of a request: what libcurl's callbacks see and decide.
+struct HttpClient::Transfer {
+    CURL* easy = nullptr;
+    QIODevice* sink = nullptr;
+    QByteArray* body = nullptr;
+    const Progress* progress = nullptr;
+    qint64 maxBody = 0;
+
+    qint64 headerBytes = 0; // of every reply on this hop, interim ones too
+    qint64 announced = -1;
+    bool chunked = false;
+    QByteArray location;
+    bool begun = false;
+    bool redirect = false;
+    qint64 received = 0;
+    QString failure;
+    std::exception_ptr thrown;
+    Clock::time_point lastActivity = Clock::now();
+
+    size_t fail(const QString& why)
+    {
+        if (failure.isEmpty())
+            failure = why;
+        return 0; // libcurl ends the transfer
+    }
+
+    QString tooLarge() const { return QStringLiteral("The reply is larger than the limit of %1 bytes").arg(maxBody); }
+
+    size_t onHeader(const char* data, size_t size)
+    {
+        lastActivity = Clock::now();
+        const QByteArray line = QByteArray::fromRawData(data, qsizetype(size));
+        if (line.startsWith("HTTP/")) { // a reply begins (after an interim one too)
+            announced = -1;
+            chunked = false;
+            location.clear();
+        }
+        headerBytes += qint64(size);
+        if (headerBytes > kMaxHeaderBytes)
+            return fail(QStringLiteral("The reply's header is longer than %1 bytes").arg(kMaxHeaderBytes));
+        const QByteArray trimmed = line.trimmed();
+        if (startsWithName(trimmed, "Location")) {
+            location = trimmed.mid(9).trimmed();
+        } else if (startsWithName(trimmed, "Content-Length")) {
+            bool ok = false;
+            const qint64 length = trimmed.mid(15).trimmed().toLongLong(&ok);
+            announced = ok && length >= 0 ? length : -1;
+        } else if (startsWithName(trimmed, "Transfer-Encoding")) {
+            chunked = trimmed.toLower().contains("chunked");
+        }
+        if (!trimmed.isEmpty())
+            return size;
+
+        // The blank line: this reply's headers are complete.
+        long status = 0;
+        curl_easy_getinfo(easy, CURLINFO_RESPONSE_CODE, &status);
+        if (status >= 100 && status < 200)
+            return size; // an interim reply; the real one follows
+        if (isRedirect(status) && !location.isEmpty()) {
+            redirect = true;
+            return 0; // its body is of no interest
+        }
+        if (status < 200 || status >= 300)
+            return fail(QStringLiteral("HTTP error %1").arg(status));
+        const qint64 total = chunked ? -1 : announced;
+        if (total > maxBody)
+            return fail(tooLarge());
+        begun = true;
+        if (progress && progress->begin)
+            progress->begin(qMax<qint64>(total, 0));
+        return size;
+    }
+
+    size_t onBody(const char* data, size_t size)
+    {
+        lastActivity = Clock::now();
+        if (!begun || size == 0)
+            return size;
+        if (qint64(size) > maxBody - received)
+            return fail(tooLarge());
+        received += qint64(size);
+        if (body)
+            body->append(data, qsizetype(size));
+        if (sink && sink->write(data, qint64(size)) != qint64(size))
+            return fail(QStringLiteral("Cannot write the downloaded data: %1").arg(sink->errorString()));
+        if (progress && progress->progress)
+            progress->progress(received);
+        return size;
+    }
+
+    // Nothing may unwind through libcurl: what a callback throws (a full
+    // memory, a throwing progress handler) waits here until it returns.
+    template <typename F> size_t guarded(F&& f)
+    {
+        try {
+            return f();
+        } catch (...) {
+            if (!thrown)
+                thrown = std::current_exception();
+            return 0;
+        }
+    }
+
+    static size_t headerCallback(char* data, size_t size, size_t count, void* self)
+    {
+        auto* t = static_cast<Transfer*>(self);
+        return t->guarded([&] { return t->onHeader(data, size * count); });
+    }
+    static size_t bodyCallback(char* data, size_t size, size_t count, void* self)
+    {
+        auto* t = static_cast<Transfer*>(self);
+        return t->guarded([&] { return t->onBody(data, size * count); });
+    }
+};
+
+HttpClient::HttpClient() : m_handles(std::make_unique<Handles>()) {}
 
 HttpClient::~HttpClient() = default;
 
@@ -322,163 +296,153 @@ void HttpClient::setTimeouts(int inactivityMs, int totalMs)
 QByteArray HttpClient::get(const QByteArray& url)
 {
     QByteArray body;
-    run(url, nullptr, &body, nullptr);
+    run(url, nullptr, &body, nullptr, m_maxBodyBytes >= 0 ? m_maxBodyBytes : kMaxReplyBytes);
     return body;
 }
 
 void HttpClient::download(const QByteArray& url, QIODevice& sink, const Progress& progress)
 {
-    run(url, &sink, nullptr, &progress);
+    run(url, &sink, nullptr, &progress, m_maxBodyBytes >= 0 ? m_maxBodyBytes : kMaxDownloadBytes);
 }
 
-void HttpClient::run(QByteArray url, QIODevice* sink, QByteArray* body, const Progress* progress)
+namespace {
+
+struct HeaderList {
+    curl_slist* list = nullptr;
+    ~HeaderList() { curl_slist_free_all(list); }
+    void add(const QByteArray& line)
+    {
+        curl_slist* grown = curl_slist_append(list, line.constData());
+        if (!grown)
+            throw std::bad_alloc();
+        list = grown;
+    }
+};
+
+// Takes the transfer off the multi handle however the hop ends; a transfer
+// taken off before its end has its connection closed.
+struct Attached {
+    CURLM* multi;
+    CURL* easy;
+    ~Attached()
+    {
+        curl_multi_remove_handle(multi, easy);
+        // The handle outlives this hop's buffers and header list.
+        curl_easy_setopt(easy, CURLOPT_ERRORBUFFER, nullptr);
+        curl_easy_setopt(easy, CURLOPT_HTTPHEADER, nullptr);
+        curl_easy_setopt(easy, CURLOPT_HEADERDATA, nullptr);
+        curl_easy_setopt(easy, CURLOPT_WRITEDATA, nullptr);
+    }
+};
+
+} // namespace
+
+void HttpClient::run(QByteArray url, QIODevice* sink, QByteArray* body, const Progress* progress, qint64 maxBody)
 {
-    QTimer deadline;
-    deadline.setSingleShot(true);
-    bool timedOut = false;
-    if (m_totalMs > 0)
-        deadline.start(m_totalMs);
+    CURL* const easy = m_handles->easy;
+    CURLM* const multi = m_handles->multi;
+    const Clock::time_point started = Clock::now();
+    const auto inactivity = std::chrono::milliseconds(m_inactivityMs);
+    const auto total = std::chrono::milliseconds(m_totalMs);
+    QThread* const thread = QThread::currentThread();
 
+    HeaderList headers;
+    bool accept = false;
+    for (const auto& [name, value] : m_headers) {
+        headers.add(name + ": " + value);
+        accept = accept || name.compare("Accept", Qt::CaseInsensitive) == 0;
+    }
+    if (!accept)
+        headers.add("Accept:"); // no header the caller did not ask for
+
+    std::optional<Address> address = splitUrl(url);
     for (int redirects = 0;; ++redirects) {
-        const std::optional<Target> target = parseTarget(url);
-        if (!target)
+        if (!address)
             throw HttpError("Invalid URL: " + url.toStdString());
-        const QUrl qurl = QUrl::fromEncoded(url);
 
-        QByteArray request = "GET " + target->path + " HTTP/1.1\r\nHost: " + target->hostField + "\r\n";
-        if (!m_userAgent.isEmpty())
-            request += "User-Agent: " + m_userAgent + "\r\n";
-        for (const auto& [name, value] : m_headers)
-            request += name + ": " + value + "\r\n";
-        const QList<QNetworkCookie> cookies = m_cookies->cookiesForUrl(qurl);
-        if (!cookies.isEmpty()) {
-            QByteArray line;
-            for (const QNetworkCookie& c : cookies)
-                line += (line.isEmpty() ? "" : "; ") + c.toRawForm(QNetworkCookie::NameAndValueOnly);
-            request += "Cookie: " + line + "\r\n";
+        Transfer t;
+        t.easy = easy;
+        t.sink = sink;
+        t.body = body;
+        t.progress = progress;
+        t.maxBody = maxBody;
+        char curlError[CURL_ERROR_SIZE] = {};
+
+        // Set in full for every hop: the handle keeps options between requests.
+        curl_easy_setopt(easy, CURLOPT_URL, url.constData());
+        // The path and query exactly as given: no "." or ".." taken out.
+        curl_easy_setopt(easy, CURLOPT_PATH_AS_IS, 1L);
+        curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http,https");
+        curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 0L); // followed below, to keep their bytes
+        curl_easy_setopt(easy, CURLOPT_HTTPGET, 1L);
+        curl_easy_setopt(easy, CURLOPT_HTTP_VERSION, long(CURL_HTTP_VERSION_1_1));
+        curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L); // other threads run: no signals
+        curl_easy_setopt(easy, CURLOPT_USERAGENT, m_userAgent.isEmpty() ? nullptr : m_userAgent.constData());
+        curl_easy_setopt(easy, CURLOPT_HTTPHEADER, headers.list);
+        curl_easy_setopt(easy, CURLOPT_SUPPRESS_CONNECT_HEADERS, 1L);
+        curl_easy_setopt(easy, CURLOPT_MAXFILESIZE_LARGE, curl_off_t(maxBody));
+        curl_easy_setopt(easy, CURLOPT_HEADERFUNCTION, &Transfer::headerCallback);
+        curl_easy_setopt(easy, CURLOPT_HEADERDATA, &t);
+        curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, &Transfer::bodyCallback);
+        curl_easy_setopt(easy, CURLOPT_WRITEDATA, &t);
+        curl_easy_setopt(easy, CURLOPT_ERRORBUFFER, curlError);
+
+        CURLcode result = CURLE_OK;
+        {
+            if (curl_multi_add_handle(multi, easy) != CURLM_OK)
+                throw HttpError("Cannot start the request");
+            Attached attached{multi, easy};
+            for (;;) {
+                int running = 0;
+                if (curl_multi_perform(multi, &running) != CURLM_OK) {
+                    t.fail(QStringLiteral("The request failed"));
+                    break;
+                }
+                if (running == 0) {
+                    int queued = 0;
+                    while (CURLMsg* message = curl_multi_info_read(multi, &queued)) {
+                        if (message->msg == CURLMSG_DONE && message->easy_handle == easy)
+                            result = message->data.result;
+                    }
+                    break;
+                }
+                // A worker asked to stop gives up its request instead of waiting for it.
+                if (thread->isInterruptionRequested()) {
+                    t.fail(QStringLiteral("The request was cancelled"));
+                    break;
+                }
+                const Clock::time_point now = Clock::now();
+                if (now - t.lastActivity >= inactivity || (m_totalMs > 0 && now - started >= total)) {
+                    t.fail(QStringLiteral("The request timed out"));
+                    break;
+                }
+                curl_multi_poll(multi, nullptr, 0, kInterruptPollMs, nullptr);
+            }
         }
-        request += "Connection: close\r\n\r\n";
 
-        std::unique_ptr<QTcpSocket> socket(target->tls ? new QSslSocket : new QTcpSocket);
-        QEventLoop loop;
-        ResponseReader reader;
-        QString failure;
-        qint64 received = 0;
-        bool begun = false;
-        QByteArray location;
-
-        auto fail = [&](const QString& why) {
-            if (failure.isEmpty())
-                failure = why;
-            loop.quit();
-        };
-        reader.onHeaders = [&] {
-            for (const auto& [name, value] : reader.headers) {
-                if (name.compare("Set-Cookie", Qt::CaseInsensitive) == 0)
-                    m_cookies->setCookiesFromUrl(QNetworkCookie::parseCookies(value), qurl);
-            }
-            if (isRedirect(reader.status) && !reader.header("Location").isEmpty()) {
-                location = reader.header("Location");
-                reader.done = true;
-                return;
-            }
-            if (reader.status >= 400 || reader.status < 200 || reader.status >= 300) {
-                reader.error = QStringLiteral("HTTP error %1").arg(reader.status);
-                return;
-            }
-            begun = true;
-            if (progress && progress->begin)
-                progress->begin(reader.announcedLength());
-        };
-        reader.onBody = [&](const QByteArray& piece) {
-            if (!begun || piece.isEmpty())
-                return true;
-            received += piece.size();
-            if (body)
-                body->append(piece);
-            if (sink && sink->write(piece) != piece.size()) {
-                reader.error = QStringLiteral("Cannot write the downloaded data: %1").arg(sink->errorString());
-                return false;
-            }
-            if (progress && progress->progress)
-                progress->progress(received);
-            return true;
-        };
-
-        QTimer idle;
-        idle.setSingleShot(true);
-        auto onActivity = [&] { idle.start(m_inactivityMs); };
-        auto check = [&] {
-            if (!reader.error.isEmpty())
-                fail(reader.error);
-            else if (reader.done)
-                loop.quit();
-        };
-        QObject::connect(&idle, &QTimer::timeout, &loop, [&] {
-            timedOut = true;
-            fail(QStringLiteral("The request timed out"));
-        });
-        QObject::connect(&deadline, &QTimer::timeout, &loop, [&] {
-            timedOut = true;
-            fail(QStringLiteral("The request timed out"));
-        });
-        QObject::connect(socket.get(), &QTcpSocket::connected, &loop, [&] {
-            if (!target->tls) {
-                onActivity();
-                socket->write(request);
-            }
-        });
-        if (target->tls) {
-            QObject::connect(static_cast<QSslSocket*>(socket.get()), &QSslSocket::encrypted, &loop, [&] {
-                onActivity();
-                socket->write(request);
-            });
+        if (t.thrown)
+            std::rethrow_exception(t.thrown);
+        if (t.redirect) {
+            if (redirects >= kMaxRedirects)
+                throw HttpError("Too many redirects");
+            url = resolveLocation(*address, t.location);
+            const bool fromTls = address->tls;
+            address = splitUrl(url);
+            if (address && fromTls && !address->tls)
+                throw HttpError("A redirect from https to http is refused: " + url.toStdString());
+            continue;
         }
-        QObject::connect(socket.get(), &QTcpSocket::readyRead, &loop, [&] {
-            onActivity();
-            reader.feed(socket->readAll());
-            check();
-        });
-        QObject::connect(socket.get(), &QTcpSocket::disconnected, &loop, [&] {
-            if (socket->isOpen() && socket->bytesAvailable() > 0)
-                reader.feed(socket->readAll());
-            reader.closed();
-            check();
-        });
-        QObject::connect(socket.get(), &QAbstractSocket::errorOccurred, &loop, [&](QAbstractSocket::SocketError error) {
-            if (error == QAbstractSocket::RemoteHostClosedError)
-                return; // handled as the end of the connection
-            fail(socket->errorString());
-        });
-        // A worker asked to stop gives up its request instead of waiting for it.
-        QTimer interruptPoll;
-        QObject::connect(&interruptPoll, &QTimer::timeout, &loop, [&] {
-            if (QThread::currentThread()->isInterruptionRequested())
-                fail(QStringLiteral("The request was cancelled"));
-        });
-        interruptPoll.start(kInterruptPollMs);
-
-        onActivity();
-        if (target->tls)
-            static_cast<QSslSocket*>(socket.get())
-                ->connectToHostEncrypted(QString::fromLatin1(target->host), target->port);
-        else
-            socket->connectToHost(QString::fromLatin1(target->host), target->port);
-        if (failure.isEmpty() && !reader.done)
-            loop.exec();
-
-        socket->abort();
-        if (begun && progress && progress->end && failure.isEmpty())
+        if (!t.failure.isEmpty())
+            throw HttpError(t.failure.toStdString());
+        if (result != CURLE_OK) {
+            throw HttpError(std::string(curl_easy_strerror(result)) +
+                            (curlError[0] ? std::string(": ") + curlError : std::string()));
+        }
+        if (!t.begun)
+            throw HttpError("The request did not complete");
+        if (progress && progress->end)
             progress->end();
-        if (!failure.isEmpty())
-            throw HttpError(failure.toStdString());
-        if (!reader.done)
-            throw HttpError(timedOut ? "The request timed out" : "The request did not complete");
-        if (location.isEmpty())
-            return;
-        if (redirects >= kMaxRedirects)
-            throw HttpError("Too many redirects");
-        url = qurl.resolved(QUrl::fromEncoded(location)).toEncoded();
+        return;
     }
 }
 

@@ -2,6 +2,8 @@
 
 #include "platform/Errors.h"
 
+#include <QXmlStreamReader>
+
 namespace platform {
 
 void XmlDocument::load(const QByteArray& bytes)
@@ -9,6 +11,8 @@ void XmlDocument::load(const QByteArray& bytes)
     m_doc = QDomDocument();
     if (bytes.isEmpty())
         throw XmlError("XML document is empty");
+    if (!Xml::nestedWithin(bytes, kMaxDepth))
+        throw XmlError(QStringLiteral("XML document is nested deeper than %1 elements").arg(kMaxDepth).toStdString());
     QDomDocument doc;
     QString message;
     int line = 0;
@@ -24,6 +28,26 @@ void XmlDocument::load(const QByteArray& bytes)
 }
 
 namespace Xml {
+
+bool nestedWithin(const QByteArray& bytes, int maxDepth)
+{
+    QXmlStreamReader reader(bytes);
+    int depth = 0;
+    while (!reader.atEnd()) {
+        switch (reader.readNext()) {
+        case QXmlStreamReader::StartElement:
+            if (++depth > maxDepth)
+                return false;
+            break;
+        case QXmlStreamReader::EndElement:
+            --depth;
+            break;
+        default:
+            break;
+        }
+    }
+    return true;
+}
 
 QDomElement child(QDomElement parent, const QString& name)
 {

@@ -14,8 +14,14 @@ namespace platform {
 class XmlDocument {
 public:
     // Replaces the content by the parsed `bytes`. Throws XmlError when they
-    // are empty or not well-formed; the document is then empty.
+    // are empty, not well-formed or nested deeper than kMaxDepth elements;
+    // the document is then empty.
     void load(const QByteArray& bytes);
+
+    // Deeper than any real reply: a document nested past it is refused
+    // before the DOM is built, which for a very deep one would take minutes
+    // and recurse once per level.
+    static constexpr int kMaxDepth = 256;
 
     QDomElement documentElement() const { return m_doc.documentElement(); }
 
@@ -24,6 +30,12 @@ private:
 };
 
 namespace Xml {
+
+// False when an element of `bytes` lies more than `maxDepth` elements deep
+// (the document element is at depth 1). A streaming pass: fast, and its
+// memory and stack do not grow with the depth. Text that is not well-formed
+// passes as far as the depth goes; the DOM's parse reports it.
+bool nestedWithin(const QByteArray& bytes, int maxDepth);
 
 // The first child element of `parent` named `name` (exactly). When there is
 // none, an empty element of that name is appended to `parent` and returned.

@@ -1,6 +1,7 @@
 #include "platform/ui/WebView.h"
 
 #include "platform/CodePage.h"
+#include "platform/HtmlNesting.h"
 #include "platform/HttpClient.h"
 
 #include <QAbstractTextDocumentLayout>
@@ -83,6 +84,10 @@ int WebView::pendingImages() const
         if (m_pageImages.contains(it.key()))
             ++count;
     }
+    for (const QString& url : m_imageQueue) {
+        if (m_pageImages.contains(url))
+            ++count;
+    }
     return count;
 }
 
@@ -97,7 +102,16 @@ void WebView::ShowHtml(const QByteArray& html)
     ++m_request; // a fetch still under way is no longer wanted
     m_loading = false;
     m_address.clear();
-    showPage(CodePage::toUnicode(html), QUrl());
+    const QString page = CodePage::toUnicode(html);
+    if (HtmlNestedWithin(page, kMaxNesting))
+        showPage(page, QUrl());
+    else
+        showPage(QStringLiteral("<p>%1</p>").arg(tooDeep()), QUrl());
+}
+
+QString WebView::tooDeep()
+{
+    return QStringLiteral("The page is nested too deeply to be shown");
 }
 
 void WebView::showPage(const QString& html, const QUrl& base)
@@ -116,11 +130,19 @@ void WebView::showPage(const QString& html, const QUrl& base)
 
 QThread* WebView::startWorker(std::function<void()> work)
 {
-    QThread* worker = QThread::create(std::move(work));
+    // Nothing a worker throws may end the program: its fetch just fails.
+    QThread* worker = QThread::create([work = std::move(work)] {
+        try {
+            work();
+        } catch (...) {
+        }
+    });
     m_workers.append(worker);
     connect(worker, &QThread::finished, this, [this, worker] {
         m_workers.removeOne(worker);
         m_pageWorkers.remove(worker);
+        if (m_imageWorkers.remove(worker))
+            startQueuedImages();
         worker->deleteLater();
     });
     worker->start();
@@ -141,6 +163,7 @@ void WebView::stopStaleWorkers()
             it = m_imageFetches.erase(it);
         }
     }
+    m_imageQueue.removeIf([this](const QString& url) { return !m_pageImages.contains(url); });
 }
 
 void WebView::startFetch(const QByteArray& url)
@@ -156,6 +179,8 @@ void WebView::startFetch(const QByteArray& url)
             body = client.get(url);
         } catch (const std::exception& e) {
             error = QString::fromLocal8Bit(e.what());
+        } catch (...) {
+            error = QStringLiteral("The page could not be read");
         }
         // The view waits for its workers before it goes, so it is alive here.
         QMetaObject::invokeMethod(
@@ -169,11 +194,18 @@ void WebView::finishFetch(quint64 request, const QByteArray& body, const QString
     if (request != m_request)
         return;
     m_loading = false;
-    if (error.isEmpty())
-        showPage(decodePage(body), QUrl::fromEncoded(m_address));
+    QString page;
+    QString why = error;
+    if (why.isEmpty()) {
+        page = decodePage(body);
+        if (!HtmlNestedWithin(page, kMaxNesting))
+            why = tooDeep();
+    }
+    if (why.isEmpty())
+        showPage(page, QUrl::fromEncoded(m_address));
     else
-        showPage(m_fallbackPage.isEmpty() ? failurePage(error) : m_fallbackPage, QUrl());
-    Q_EMIT pageLoaded(error.isEmpty());
+        showPage(m_fallbackPage.isEmpty() ? failurePage(why) : m_fallbackPage, QUrl());
+    Q_EMIT pageLoaded(why.isEmpty());
 }
 
 QString WebView::failurePage(const QString& why) const
@@ -196,9 +228,22 @@ QVariant WebView::loadResource(int type, const QUrl& name)
     if (const QImage* cached = m_images.object(url))
         return *cached;
     m_pageImages.insert(url);
-    if (!m_imageFetches.contains(url))
-        startImageFetch(url);
+    if (!m_imageFetches.contains(url) && !m_imageQueue.contains(url)) {
+        m_imageQueue.append(url);
+        startQueuedImages();
+    }
     return placeholderImage();
+}
+
+void WebView::startQueuedImages()
+{
+    // A page of many pictures loads a few at a time; a worker that was told
+    // to stop still counts until it has ended.
+    while (m_imageWorkers.size() < kMaxImageFetches && !m_imageQueue.isEmpty()) {
+        const QString url = m_imageQueue.takeFirst();
+        if (m_pageImages.contains(url) && !m_imageFetches.contains(url))
+            startImageFetch(url);
+    }
 }
 
 void WebView::startImageFetch(const QString& url)
@@ -209,13 +254,14 @@ void WebView::startImageFetch(const QString& url)
         try {
             HttpClient client;
             image = QImage::fromData(client.get(url.toLatin1()));
-        } catch (const std::exception&) {
+        } catch (...) {
             // The placeholder stays; the next page that shows it tries again.
         }
         QMetaObject::invokeMethod(
             this, [this, url, id, image] { finishImageFetch(url, id, image); }, Qt::QueuedConnection);
     });
     m_imageFetches.insert(url, {id, worker});
+    m_imageWorkers.insert(worker);
 }
 
 void WebView::finishImageFetch(const QString& url, quint64 id, const QImage& image)

@@ -18,8 +18,9 @@ namespace platform::ui {
 
 // A page view that never runs a script or a plug-in: pages are fetched with
 // HttpClient off the main thread and shown as rich text, pictures on the web
-// arrive in the background and appear when they are in, and a link that the
-// user clicks is reported, never followed inside the view.
+// arrive in the background (a few fetched at a time) and appear when they
+// are in, and a link that the user clicks is reported, never followed inside
+// the view.
 class WebView : public QTextBrowser {
     Q_OBJECT
 public:
@@ -45,6 +46,12 @@ public:
     int pendingImages() const;
 
     static constexpr qsizetype kImageCacheBytes = 32 * 1024 * 1024;
+    // A page whose elements nest deeper is not shown: the rich-text reader
+    // would take minutes over it. The details pages of the deepest replies
+    // that are read still fit.
+    static constexpr int kMaxNesting = 512;
+    // Pictures fetched at once; the others wait their turn.
+    static constexpr int kMaxImageFetches = 4;
 
 Q_SIGNALS:
     // A web link the user clicked (http or https), as the page wrote it;
@@ -69,11 +76,13 @@ private:
     void startFetch(const QByteArray& url);
     void finishFetch(quint64 request, const QByteArray& body, const QString& error);
     void startImageFetch(const QString& url);
+    void startQueuedImages();
     void finishImageFetch(const QString& url, quint64 id, const QImage& image);
     QThread* startWorker(std::function<void()> work);
     void stopStaleWorkers();
     void followLink(const QUrl& url);
     QString failurePage(const QString& why) const;
+    static QString tooDeep();
 
     QByteArray m_address;
     quint64 m_request = 0; // the newest page request
@@ -82,8 +91,10 @@ private:
     QString m_clickedHref; // the anchor under the mouse while a click is handled
 
     QList<QThread*> m_workers;
-    QHash<QThread*, quint64> m_pageWorkers; // request each page worker serves
-    QHash<QString, ImageFetch> m_imageFetches;
+    QHash<QThread*, quint64> m_pageWorkers;    // request each page worker serves
+    QHash<QString, ImageFetch> m_imageFetches; // under way
+    QList<QString> m_imageQueue;               // waiting for a free worker
+    QSet<QThread*> m_imageWorkers;             // picture workers not yet ended
     quint64 m_nextImageFetch = 0;
     QSet<QString> m_pageImages; // web pictures the page on screen asked for
     QCache<QString, QImage> m_images;

@@ -95,12 +95,14 @@ AlertNode* FetchSession::findAlertNode(const AlertKey& key) const
 
 void FetchSession::announceNewItem(AlertNode* alert, const AlertNode* item)
 {
-    ++alert->data.UnreadCount;
-    ++alert->data.NewCount;
+    // Counts read from the items file may hold any value: they wrap rather
+    // than overflow.
+    alert->data.UnreadCount = countMore(alert->data.UnreadCount, 1);
+    alert->data.NewCount = countMore(alert->data.NewCount, 1);
     m_tree.Invalidate(alert);
     AlertNode* group = alert->parent();
-    ++group->data.UnreadCount;
-    ++group->data.NewCount;
+    group->data.UnreadCount = countMore(group->data.UnreadCount, 1);
+    group->data.NewCount = countMore(group->data.NewCount, 1);
     m_tree.Invalidate(group);
     m_newTitles.append(platform::CodePage::fromUnicode(item->data.Title));
     m_latestAlertIndex.prepend(platform::CodePage::fromUnicode(item->data.ASIN));

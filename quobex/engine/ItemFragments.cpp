@@ -3,6 +3,8 @@
 #include "platform/Errors.h"
 #include "platform/XmlDocument.h"
 
+#include <vector>
+
 namespace quobex {
 
 namespace {
@@ -47,19 +49,31 @@ QString numberOf(const QDomNode& node)
 
 QString RenderAttributeList(const QDomElement& element)
 {
+    // Without recursion: the reply decides how deep the lists go. The stack
+    // holds, for each list still open, the next child it shows.
     QString out = QStringLiteral("<ul>");
-    for (QDomNode c = element.firstChild(); !c.isNull(); c = c.nextSibling()) {
+    std::vector<QDomNode> open{element.firstChild()};
+    while (!open.empty()) {
+        const QDomNode c = open.back();
+        if (c.isNull()) {
+            open.pop_back();
+            out += QLatin1String("</ul>");
+            if (!open.empty())
+                out += QLatin1String("</li>"); // the item that held this list
+            continue;
+        }
+        open.back() = c.nextSibling();
         const QString name = c.nodeName();
         out += QLatin1String("<li><strong>") + name + QLatin1String("</strong>");
-        if (name == QLatin1String("ListPrice"))
-            out += QLatin1String(": ") + priceOf(c);
-        else if (holdsMore(c))
-            out += RenderAttributeList(c.toElement());
-        else
-            out += QLatin1String(": ") + nodeText(c);
-        out += QLatin1String("</li>");
+        if (name == QLatin1String("ListPrice")) {
+            out += QLatin1String(": ") + priceOf(c) + QLatin1String("</li>");
+        } else if (holdsMore(c)) {
+            out += QLatin1String("<ul>");
+            open.push_back(c.firstChild());
+        } else {
+            out += QLatin1String(": ") + nodeText(c) + QLatin1String("</li>");
+        }
     }
-    out += QLatin1String("</ul>");
     return out;
 }
 

@@ -11,7 +11,8 @@ namespace quobex {
 // One web-service request: a GET of `url` on an HTTP client of its own. The
 // whole body when it succeeds. Throws platform::HttpError when it fails in
 // any way (no connection, time-out, an HTTP error status whatever body came
-// with it, a body that broke off, a worker asked to stop).
+// with it, a body that broke off, a reply over its size limits, a worker
+// asked to stop).
 QByteArray RequestServiceReply(const QByteArray& url);
 
 // The same, with an empty reply for any failure. Never throws.

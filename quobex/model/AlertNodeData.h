@@ -49,4 +49,10 @@ inline qint32 countLess(qint32 value, qint32 amount)
     return qint32(quint32(value) - quint32(amount));
 }
 
+// A count plus `amount`, wrapping around the same way.
+inline qint32 countMore(qint32 value, qint32 amount)
+{
+    return qint32(quint32(value) + quint32(amount));
+}
+
 } // namespace quobex

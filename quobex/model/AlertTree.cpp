@@ -219,8 +219,8 @@ void AlertTree::TrimAndRecount(int keepArticles)
             }
             alert->data.NewCount = fresh;
             alert->data.UnreadCount = unread;
-            groupNew += fresh;
-            groupUnread += unread;
+            groupNew = countMore(groupNew, fresh);
+            groupUnread = countMore(groupUnread, unread);
         }
         group->data.NewCount = groupNew;
         group->data.UnreadCount = groupUnread;

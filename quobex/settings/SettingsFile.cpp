@@ -31,8 +31,10 @@ QDomDocument SettingsFile::readDocument() const
     QFile file(m_path);
     if (!file.open(QIODevice::ReadOnly))
         return {};
+    const QByteArray bytes = file.readAll();
     QDomDocument doc;
-    if (!doc.setContent(file.readAll()))
+    // A file nested too deep reads as no settings, like any unreadable one.
+    if (!platform::Xml::nestedWithin(bytes, platform::XmlDocument::kMaxDepth) || !doc.setContent(bytes))
         return {};
     return doc;
 }

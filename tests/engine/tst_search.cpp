@@ -11,6 +11,7 @@
 #include <QTest>
 #include <QThread>
 
+#include <limits>
 #include <memory>
 
 using namespace quobex;
@@ -87,6 +88,7 @@ private Q_SLOTS:
     void laterAlertsShareTheGroup();
     void keysAreExact();
     void repeatedSearchAddsNothing();
+    void countsWrapAround();
     void productTwiceInOneReply();
     void replyWithoutProducts_data();
     void replyWithoutProducts();
@@ -222,6 +224,27 @@ void TestSearch::keysAreExact()
     QCOMPARE(m_tree->root()->child(0)->childCount(), 3);
     QCOMPARE(m_tree->root()->child(1)->data.ItemType, QStringLiteral("books"));
     QCOMPARE(m_newTitles.size(), 4);
+}
+
+// Counts come from the items file and may hold anything; a new product
+// adds one with wrap-around, never a signed overflow.
+void TestSearch::countsWrapAround()
+{
+    search(searchReply(item("B000000001", "First")));
+    AlertNode* alert = alertNode("Books", "sample", "U.S.A.");
+    AlertNode* group = alert->parent();
+    constexpr qint32 most = std::numeric_limits<qint32>::max();
+    alert->data.UnreadCount = most;
+    group->data.UnreadCount = most;
+    group->data.NewCount = most;
+
+    search(searchReply(item("B000000002", "Second")));
+
+    constexpr qint32 least = std::numeric_limits<qint32>::min();
+    QCOMPARE(alert->data.UnreadCount, least);
+    QCOMPARE(alert->data.NewCount, 1);
+    QCOMPARE(group->data.UnreadCount, least);
+    QCOMPARE(group->data.NewCount, least);
 }
 
 void TestSearch::repeatedSearchAddsNothing()

@@ -93,6 +93,9 @@ private Q_SLOTS:
     void failedNavigationShowsFallback_data();
     void failedNavigationShowsFallback();
     void picturesArriveLaterAndAreKept();
+    void picturesLoadAFewAtATime();
+    void deepPagesAreNotShown_data();
+    void deepPagesAreNotShown();
     void nothingRunsOrLoadsFromElsewhere();
     void bareHexColoursAreRead();
     void linksAreReportedNotFollowed_data();
@@ -201,6 +204,123 @@ void TestWebView::picturesArriveLaterAndAreKept()
     QCOMPARE(view.pendingImages(), 0);
     QVERIFY(view.document()->size().height() >= heightWithout + 120);
     QCOMPARE(server.targets(), QList<QByteArray>{"/pic.png"});
+}
+
+void TestWebView::picturesLoadAFewAtATime()
+{
+    struct Load {
+        std::mutex mutex;
+        int running = 0;
+        int mostAtOnce = 0;
+    };
+    auto load = std::make_shared<Load>(); // outlives the server's threads
+    LoopbackServer server;
+    auto first = std::make_shared<Gate>();
+    auto second = std::make_shared<Gate>();
+    const std::string picture = pngOf(10, 10).toStdString();
+    server.server().Get("/first/(\\d+)\\.png", [first, picture](const httplib::Request&, httplib::Response& res) {
+        first->wait();
+        res.set_content(picture, "image/png");
+    });
+    server.server().Get("/second/(\\d+)\\.png",
+                        [load, second, picture](const httplib::Request&, httplib::Response& res) {
+                            {
+                                std::lock_guard lock(load->mutex);
+                                load->mostAtOnce = std::max(load->mostAtOnce, ++load->running);
+                            }
+                            second->wait();
+                            {
+                                std::lock_guard lock(load->mutex);
+                                --load->running;
+                            }
+                            res.set_content(picture, "image/png");
+                        });
+    server.server().Get("/final.png", [picture](const httplib::Request&, httplib::Response& res) {
+        res.set_content(picture, "image/png");
+    });
+    server.start();
+    GateOpener openFirst{first};
+    GateOpener openSecond{second};
+    const auto pageOf = [&](const QByteArray& folder) {
+        QByteArray page;
+        for (int i = 0; i < 10; ++i)
+            page += "<img src=\"" + server.url(folder + QByteArray::number(i) + ".png") + "\">";
+        return page;
+    };
+
+    WebView view;
+    showView(view);
+    QSignalSpy arrived(&view, &WebView::imageLoaded);
+    view.ShowHtml(pageOf("/first/"));
+    QTRY_COMPARE(first->waiting(), WebView::kMaxImageFetches);
+    QCOMPARE(view.pendingImages(), 10);
+
+    // A new page drops the pictures still waiting; those under way end.
+    view.ShowHtml("<img src=\"" + server.url("/final.png") + "\">");
+    QTRY_COMPARE(arrived.count(), 1);
+    QCOMPARE(arrived.at(0).at(0).toString(), QString::fromLatin1(server.url("/final.png")));
+    QCOMPARE(view.pendingImages(), 0);
+    QCOMPARE(server.targets().size(), WebView::kMaxImageFetches + 1);
+    first->open(); // the server's threads go back to its pool
+
+    // Ten pictures all arrive, never more than a few fetched at once.
+    view.ShowHtml(pageOf("/second/"));
+    QTRY_COMPARE(second->waiting(), WebView::kMaxImageFetches);
+    second->open();
+    QTRY_COMPARE_WITH_TIMEOUT(arrived.count(), 11, 20000);
+    QCOMPARE(view.pendingImages(), 0);
+    std::lock_guard lock(load->mutex);
+    QCOMPARE(load->mostAtOnce, WebView::kMaxImageFetches);
+}
+
+void TestWebView::deepPagesAreNotShown_data()
+{
+    QTest::addColumn<QByteArray>("open");
+    QTest::addColumn<QByteArray>("close");
+    QTest::addColumn<int>("depth");
+    QTest::addColumn<bool>("shown");
+    QTest::newRow("nested tables") << QByteArray("<table><tr><td>") << QByteArray("</td></tr></table>") << 100000
+                                   << false;
+    QTest::newRow("unclosed bold") << QByteArray("<b>") << QByteArray() << 100000 << false;
+    QTest::newRow("closing tags of nothing") << QByteArray("<div></i>") << QByteArray() << 100000 << false;
+    QTest::newRow("lists at the bound") << QByteArray("<ul><li>") << QByteArray("</ul>") << WebView::kMaxNesting
+                                        << true;
+    QTest::newRow("many paragraphs") << QByteArray("<p>para") << QByteArray() << 5000 << true;
+    QTest::newRow("many closed elements")
+        << QByteArray("<div><span>t</span><br></div>") << QByteArray() << 5000 << true;
+}
+
+void TestWebView::deepPagesAreNotShown()
+{
+    QFETCH(QByteArray, open);
+    QFETCH(QByteArray, close);
+    QFETCH(int, depth);
+    QFETCH(bool, shown);
+    QByteArray page;
+    page.reserve((open.size() + close.size()) * depth + 8);
+    for (int i = 0; i < depth; ++i)
+        page += open;
+    page += "inner";
+    for (int i = 0; i < depth; ++i)
+        page += close;
+
+    LoopbackServer server;
+    const std::string served = page.toStdString();
+    server.server().Get(
+        "/page", [served](const httplib::Request&, httplib::Response& res) { res.set_content(served, "text/html"); });
+    server.start();
+
+    WebView view;
+    view.setFallbackPage(QStringLiteral("<p>Built-in help</p>"));
+    view.ShowHtml(page);
+    QCOMPARE(view.toPlainText().contains(QLatin1String("inner")), shown);
+    QCOMPARE(view.toPlainText().contains(QLatin1String("too deeply")), !shown);
+
+    QSignalSpy loaded(&view, &WebView::pageLoaded);
+    view.Navigate(server.url("/page"));
+    QTRY_COMPARE(loaded.count(), 1);
+    QCOMPARE(loaded.at(0).at(0).toBool(), shown);
+    QCOMPARE(view.toPlainText().contains(QLatin1String("inner")), shown);
 }
 
 void TestWebView::nothingRunsOrLoadsFromElsewhere()
