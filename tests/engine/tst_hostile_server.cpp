@@ -396,7 +396,8 @@ void TestHostileServer::deeplyNestedSearchReplyIsRefused()
 
     QElapsedTimer clock;
     clock.start();
-    QVERIFY_THROWS_EXCEPTION(platform::XmlError, session.SearchKeywordAlert("Books", "deep", "U.S.A."));
+    // Only that alert's search fails, as any reply that does not parse.
+    QCOMPARE(session.SearchKeywordAlert("Books", "deep", "U.S.A.").kind, CheckFailure::Kind::Unparseable);
     // The DOM is never built: refused in a streaming pass (minutes before).
     QVERIFY2(clock.elapsed() < kLateMs, qPrintable(QString::number(clock.elapsed())));
     QVERIFY(newTitles.isEmpty());
