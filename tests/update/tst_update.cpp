@@ -78,6 +78,7 @@ private Q_SLOTS:
     void yesSavesStartsUpdaterAndEnds();
     void missingUpdaterIsReportedAndQuobexRunsOn();
     void updaterThatCannotStartIsReported();
+    void startupChecksBeforeTheFirstFetch();
     void pingGoesOutEveryTickWithItsCookie();
     void hangingPingIsNeverDoubled();
     void failingPingIsSilent();
@@ -257,6 +258,30 @@ void TestUpdate::updaterThatCannotStartIsReported()
     QCOMPARE(f.app.messages.questions.size(), 2);
     f.form()->Exit1Click();
     QCOMPARE(f.app.endRequests, 1);
+}
+
+void TestUpdate::startupChecksBeforeTheFirstFetch()
+{
+    FakeMakerServer maker;
+    maker.setReply(kVersionPath, body("1.0.8.50"));
+    Fixture f(maker.hostAndPort());
+    TfrmMainForm* form = f.form();
+    bool fetchingWhileAsked = true;
+    f.app.messages.whileAsking = [&] { fetchingWhileAsked = form->Busy; };
+
+    form->timerStartupTimer(); // answered No: the fetch follows the check
+    QVERIFY(!fetchingWhileAsked);
+    QVERIFY(form->Busy);
+    QTRY_VERIFY_WITH_TIMEOUT(!form->Busy, 30000);
+
+    // Answered Yes: the program ends and no fetch starts.
+    QTemporaryDir bin;
+    placeUpdater(bin, form);
+    f.app.messages.answer = true;
+    form->timerStartupTimer();
+    QCOMPARE(f.app.endRequests, 1);
+    QVERIFY(!form->Busy);
+    QVERIFY(!form->isFetching());
 }
 
 void TestUpdate::pingGoesOutEveryTickWithItsCookie()

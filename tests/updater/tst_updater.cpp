@@ -89,6 +89,7 @@ private Q_SLOTS:
     void installerThatCannotStartIsReported();
     void unusableFolderIsReported();
     void displayFollowsTheDownload();
+    void closingDuringTheDownloadGivesItUp();
 };
 
 void TestUpdater::windowAsDesigned()
@@ -315,6 +316,39 @@ void TestUpdater::displayFollowsTheDownload()
     QVERIFY(speedAtHalf.endsWith(QLatin1String(" KB/s")));
     QVERIFY(f.messages.informed.isEmpty());
     QCOMPARE(readFile(f.setup()), setup.body);
+}
+
+void TestUpdater::closingDuringTheDownloadGivesItUp()
+{
+    Fixture f;
+    const TestKey maker;
+    FakeMakerServer server;
+    FakeMakerServer::Reply setup;
+    setup.body = installerBytes(1 << 20);
+    setup.pieceBytes = 16 * 1024;
+    setup.holdAt = 1 << 18;
+    server.setReply(kSetupPath, setup);
+    FakeMakerServer::Reply sig;
+    sig.body = maker.signatureFile(setup.body);
+    server.setReply(kSignaturePath, sig);
+    auto form = f.makeForm(server.address(), maker.publicKeyLine());
+    bool closed = false;
+    QTimer watch;
+    connect(&watch, &QTimer::timeout, [&] {
+        if (closed || form->sGauge1->value() != (1 << 18))
+            return;
+        closed = true;
+        form->close();
+    });
+    watch.start(5);
+    form->Timer1Timer();
+    watch.stop();
+
+    QVERIFY(closed);
+    QVERIFY(f.messages.informed.isEmpty());
+    QVERIFY(f.shell.calls.isEmpty());
+    QCOMPARE(readFile(f.setup()), kPrevious);
+    QCOMPARE(f.folderEntries(), QStringList{QStringLiteral("Setup.exe")});
 }
 
 QTEST_MAIN(TestUpdater)
