@@ -17,6 +17,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QProgressBar>
 #include <QTemporaryFile>
 #include <QThread>
 #include <QTimer>

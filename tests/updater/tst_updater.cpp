@@ -88,6 +88,7 @@ private Q_SLOTS:
     void download();
     void installerThatCannotStartIsReported();
     void unusableFolderIsReported();
+    void missingCacheFolderIsMade();
     void displayFollowsTheDownload();
     void closingDuringTheDownloadGivesItUp();
 };
@@ -210,6 +211,10 @@ void TestUpdater::download()
         QCOMPARE(f.shell.calls.size(), 1);
         QCOMPARE(f.shell.calls[0].kind, QStringLiteral("start"));
         QCOMPARE(f.shell.calls[0].target, f.setup());
+        const auto requests = server.requestsFor(kSetupPath);
+        QCOMPARE(requests.size(), 1);
+        QCOMPARE(requests[0].userAgent, QByteArray("Mozilla/3.0 (compatible; Indy Library)"));
+        QCOMPARE(QByteArray::fromStdString(requests[0].headers.find("Accept")->second), QByteArray("text/html, */*"));
         QCOMPARE(form->lblDownloadSize->text(), installer.noLength ? QStringLiteral("Downloading 0 bytes")
                                                                    : QStringLiteral("Downloading 300000 bytes"));
         QCOMPARE(form->sGauge1->value(), form->sGauge1->maximum());
@@ -267,6 +272,25 @@ void TestUpdater::unusableFolderIsReported()
     QCOMPARE(f.endRequests, QList<int>{1});
     QVERIFY(server.requestsFor(kSetupPath).isEmpty());
     QVERIFY(f.shell.calls.isEmpty());
+}
+
+void TestUpdater::missingCacheFolderIsMade()
+{
+    Fixture f;
+    const TestKey maker;
+    FakeMakerServer server;
+    FakeMakerServer::Reply setup;
+    setup.body = installerBytes(5000);
+    server.setReply(kSetupPath, setup);
+    FakeMakerServer::Reply sig;
+    sig.body = maker.signatureFile(setup.body);
+    server.setReply(kSignaturePath, sig);
+    const QString cache = f.home.root() + QStringLiteral("/fresh/cache");
+    qputenv("XDG_CACHE_HOME", QFile::encodeName(cache));
+    auto form = f.makeForm(server.address(), maker.publicKeyLine());
+    form->Timer1Timer();
+    QVERIFY2(f.messages.informed.isEmpty(), qPrintable(f.messages.informed.join(QLatin1Char('\n'))));
+    QCOMPARE(readFile(cache + QStringLiteral("/Quobex/Setup.exe")), setup.body);
 }
 
 // Half the installer arrives, then the server holds: the window shows the
