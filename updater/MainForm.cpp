@@ -101,6 +101,7 @@ void TfrmMainForm::buildWindow()
     grid->addWidget(sPanel1, 0, 0, 5, 2);
     grid->setColumnStretch(1, 1);
     grid->setHorizontalSpacing(12);
+    grid->setColumnMinimumWidth(0, 100);
 
     sGroupBox1 = named(new QGroupBox(QStringLiteral("Changes in this version")), "sGroupBox1");
     WebBrowser1 = named(new platform::ui::WebView, "WebBrowser1");
