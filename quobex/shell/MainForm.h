@@ -154,7 +154,7 @@ public:
     // Paints one cell of the latest alerts list.
     void grdLatestAlertsDrawCell(QPainter* Canvas, int ACol, int ARow, const QRect& Rect);
     void CheckForNewVersion();
-    // The usage ping's sender (tests look at its cookies' round trip and shorten its time-outs).
+    // The usage ping's sender: whether a ping is in flight, how many went out.
     UsagePing& usagePing() const { return *m_ping; }
     // How long the update check waits for the maker's server.
     void setUpdateCheckTimeouts(const UpdateCheck::Timeouts& timeouts) { m_updateCheckTimeouts = timeouts; }
@@ -190,8 +190,8 @@ private:
     void processPendingMessages();
     // Stops a running fetch and waits until its worker has ended.
     void abandonFetch();
-    // Ends the program the way Exit does, then starts Updater; false (and
-    // the program keeps running) when Updater is missing or cannot start.
+    // Ends the program the way Exit does and starts Updater; when Updater is
+    // missing or cannot start, says so and the program keeps running.
     void startUpdaterAndEnd();
 
     Services m_services;
