@@ -25,6 +25,8 @@
 #include "quobex/store/LatestAlerts.h"
 #include "quobex/store/LatestAlertsGrid.h"
 #include "quobex/store/NodeWatch.h"
+#include "quobex/update/UsagePing.h"
+#include "quobex/update/WinVersions.h"
 
 #include <QAction>
 #include <QApplication>
@@ -87,7 +89,8 @@ constexpr QRgb kTextBlue = Colours::kBlueRgb;
 
 } // namespace
 
-TfrmMainForm::TfrmMainForm(const Services& services, QWidget* parent) : QMainWindow(parent), m_services(services)
+TfrmMainForm::TfrmMainForm(const Services& services, QWidget* parent)
+    : QMainWindow(parent), m_services(services), m_ping(std::make_unique<UsagePing>())
 {
     buildWindow();
     buildMenus();
@@ -267,7 +270,7 @@ void TfrmMainForm::checkDataFolder(const QString& path)
 void TfrmMainForm::FormCreate()
 {
     VersionText = kVersionText;
-    AgentText = "Quobex " + VersionText + " ";
+    AgentText = "Quobex " + VersionText + " " + OSDescription();
     Busy = false;
     setWindowTitle(QStringLiteral("Quobex ") + QString::fromLatin1(VersionText) + QStringLiteral(" - Current Alerts"));
 
@@ -530,14 +533,83 @@ void TfrmMainForm::saveFetchRecords()
     }
 }
 
-void TfrmMainForm::timerPingTimer() {}
+void TfrmMainForm::timerPingTimer()
+{
+    AgentText = "Quobex " + VersionText + " " + OSDescription();
+    // Off the main thread, beside fetches and checks; a ping still in
+    // flight is not sent twice.
+    m_ping->send(m_services.endpoints.makerServer + "/exe/ping.php", AgentText);
+}
 
 void TfrmMainForm::timerCheckForUpdatesTimer()
 {
     CheckForNewVersion();
 }
 
-void TfrmMainForm::CheckForNewVersion() {}
+void TfrmMainForm::CheckForNewVersion()
+{
+    // One check at a time: one that comes while another waits, asks the
+    // server or shows its question does nothing.
+    if (m_checkingForUpdate || m_ending)
+        return;
+    m_checkingForUpdate = true;
+    struct Done {
+        bool& flag;
+        ~Done() { flag = false; }
+    } done{m_checkingForUpdate};
+
+    if (!platform::WaitWhile([this] { return Busy; }, 1000) || m_ending)
+        return;
+    const QByteArray current = VersionText;
+    const std::optional<QByteArray> server =
+        UpdateCheck::FetchServerVersion(m_services.endpoints.makerServer, AgentText, m_updateCheckTimeouts);
+    if (m_ending || !server || !UpdateCheck::IsNewerVersion(current, *server))
+        return;
+    if (!m_services.messages->confirm(this, UpdateCheck::kConfirmTitle, UpdateCheck::kConfirmText) || m_ending)
+        return;
+    startUpdaterAndEnd();
+}
+
+void TfrmMainForm::startUpdaterAndEnd()
+{
+    const QString executable = m_executablePath.isEmpty() ? QCoreApplication::applicationFilePath() : m_executablePath;
+    const QString updater = UpdateCheck::UpdaterPath(executable);
+    const QFileInfo updaterFile(updater);
+    auto cannotStart = [this, &updater] {
+        m_services.messages->inform(this, UpdateCheck::kCannotStartUpdater + platform::NativePath(updater));
+    };
+    // A path that names this program itself would only start it again.
+    if (!updaterFile.isFile() || !updaterFile.isExecutable() ||
+        updaterFile.canonicalFilePath() == QFileInfo(executable).canonicalFilePath()) {
+        cannotStart();
+        return;
+    }
+    // Ending as Exit does: a running fetch is given up safely, what it
+    // merged is kept, and the items file is saved before Updater starts.
+    m_ending = true;
+    if (isFetching()) {
+        abandonFetch();
+        Tree.TrimAndRecount(keepArticles());
+    }
+    try {
+        SaveCurrentAlerts();
+    } catch (const std::exception& e) {
+        m_ending = false;
+        m_services.messages->error(this, QString::fromLocal8Bit(e.what()));
+        return;
+    }
+#ifdef Q_OS_WIN
+    const bool started = m_services.shell->openDocument(updater);
+#else
+    const bool started = m_services.shell->startProgram(updater, {});
+#endif
+    if (!started) {
+        m_ending = false;
+        cannotStart();
+        return;
+    }
+    requestApplicationEnd(0);
+}
 
 void TfrmMainForm::QueryAmazonNow1Click()
 {

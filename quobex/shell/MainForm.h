@@ -5,6 +5,7 @@
 #include "quobex/store/AlertChecks.h"
 #include "quobex/store/AlertDefinitions.h"
 #include "quobex/store/SeenItems.h"
+#include "quobex/update/UpdateCheck.h"
 
 #include <QByteArray>
 #include <QList>
@@ -36,6 +37,7 @@ class LatestAlertsGrid;
 class TfrmAddAlert;
 class TfrmSettings;
 class TUpdaterThread;
+class UsagePing;
 
 // The main window: the alert tree with the latest alerts above it, the
 // details of the selected product, the tray icon with its menu and the
@@ -156,6 +158,12 @@ public:
     // Paints one cell of the latest alerts list.
     void grdLatestAlertsDrawCell(QPainter* Canvas, int ACol, int ARow, const QRect& Rect);
     void CheckForNewVersion();
+    // The usage ping's sender: whether a ping is in flight, how many went out.
+    UsagePing& usagePing() const { return *m_ping; }
+    // How long the update check waits for the maker's server.
+    void setUpdateCheckTimeouts(const UpdateCheck::Timeouts& timeouts) { m_updateCheckTimeouts = timeouts; }
+    // The executable beside which Updater is looked for (the running one unless set).
+    void setExecutablePath(const QString& path) { m_executablePath = path; }
     // The end handler of every fetch: trims and recounts the tree, stores
     // and reloads it, and tells the user about new products.
     void FetchCompleted();
@@ -188,6 +196,9 @@ private:
     void saveFetchRecords();
     // Stops a running fetch and waits until its worker has ended.
     void abandonFetch();
+    // Ends the program the way Exit does and starts Updater; when Updater is
+    // missing or cannot start, says so and the program keeps running.
+    void startUpdaterAndEnd();
 
     Services m_services;
     TfrmAddAlert* m_addAlert = nullptr;
@@ -208,6 +219,11 @@ private:
     };
     int m_busyHolders = 0;
     bool m_fetchPending = false;
+    // The usage ping and the update check.
+    std::unique_ptr<UsagePing> m_ping;
+    UpdateCheck::Timeouts m_updateCheckTimeouts;
+    QString m_executablePath;
+    bool m_checkingForUpdate = false;
     // Turns the deletion or reload of CurrentItemNode into a selection of none.
     std::unique_ptr<AlertTreeObserver> m_currentItemGuard;
 };

@@ -4,6 +4,8 @@
 
 #include <QStringList>
 
+#include <functional>
+
 namespace testsupport {
 
 // Records message boxes instead of showing them; questions get `answer`.
@@ -14,6 +16,8 @@ public:
     bool confirm(QWidget*, const QString& title, const QString& text) override
     {
         questions.append(title + QLatin1Char('|') + text);
+        if (whileAsking)
+            whileAsking();
         return answer;
     }
 
@@ -21,6 +25,8 @@ public:
     QStringList errors;
     QStringList questions;
     bool answer = false;
+    // Runs while a question is open, as events the user's answer waits for.
+    std::function<void()> whileAsking;
 };
 
 } // namespace testsupport

@@ -18,7 +18,7 @@ public:
     bool startProgram(const QString& program, const QStringList& arguments) override
     {
         calls.append({QStringLiteral("start"), program, arguments});
-        return true;
+        return programsStart;
     }
     bool openDocument(const QString& pathOrUrl) override
     {
@@ -32,6 +32,7 @@ public:
     }
 
     QList<Call> calls;
+    bool programsStart = true; // false: every program fails to start
 };
 
 } // namespace testsupport
