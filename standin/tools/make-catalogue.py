@@ -188,14 +188,14 @@ def main():
     for index in ("Books", "DVD", "Music"):
         for _ in range(14):
             products.append(product("US", index, rng.choice(TOPICS["en"])))
-    # Arrivals: one new product every three minutes, going round the common
-    # keywords and stores, for the first six hours.
+    # Arrivals: one new product a minute, going round the common keywords
+    # and stores (so each of them gets one every ten minutes), for five hours.
     arrival_topics = [("US", t) for t in ASCII_TOPICS] + [("DE", "Küche"), ("DE", "garden"), ("FR", "cuisine"),
                                                           ("UK", "jazz"), ("JP", "space")]
-    for n in range(120):
+    for n in range(300):
         store, topic = arrival_topics[n % len(arrival_topics)]
         index = ["Books", "Music", "DVD", "Books", "Electronics"][n % 5]
-        products.append(product(store, index, topic, appears=3 * (n + 1)))
+        products.append(product(store, index, topic, appears=n + 1))
     out = Path(sys.argv[1]) if len(sys.argv) > 1 else Path(__file__).resolve().parents[1] / "data" / "catalogue.json"
     out.write_text(json.dumps({"products": products}, ensure_ascii=False, indent=1) + "\n", encoding="utf-8")
     print("%d products written to %s" % (len(products), out))
