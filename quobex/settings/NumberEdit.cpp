@@ -63,8 +63,7 @@ QSize NumberEdit::sizeHint() const
     const int width = textWidth + 2 * kLineEditMargin + margins.left() + margins.right() + kCursorWidth;
     QStyleOptionSpinBox option;
     initStyleOption(&option);
-    return style()->sizeFromContents(QStyle::CT_SpinBox, &option, QSize(width, lineEdit()->sizeHint().height()),
-                                     this);
+    return style()->sizeFromContents(QStyle::CT_SpinBox, &option, QSize(width, lineEdit()->sizeHint().height()), this);
 }
 
 QSize NumberEdit::minimumSizeHint() const
