@@ -18,9 +18,9 @@ set(CPACK_PACKAGE_NAME quobex)
 set(CPACK_PACKAGE_VENDOR "Quobex")
 set(CPACK_PACKAGE_CONTACT "Quobex maintainers <quobex@localhost>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Tray program that watches an online store for new products")
-set(CPACK_PACKAGE_DESCRIPTION "Quobex checks the store's product service for your keyword alerts and its top\n"
-    "seller and new release lists, and tells you about new products with a\n"
-    "balloon, a sound and its window.")
+set(CPACK_PACKAGE_DESCRIPTION "Quobex checks the store's product service for your keyword alerts and its top \
+seller and new release lists, and tells you about new products with a balloon, a sound and its window.")
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION net)

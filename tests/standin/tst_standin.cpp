@@ -12,7 +12,10 @@
 #include "standin/StandinServer.h"
 #include "standin/StoreService.h"
 
+#include <QFile>
 #include <QImage>
+#include <QProcess>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <functional>
@@ -72,6 +75,7 @@ private Q_SLOTS:
     void newProductsAppearOverTime();
     void makersServer();
     void pictures();
+    void programServesLogsAndEndsOnSigterm();
 
 private:
     quobex::Endpoints endpoints() const;
@@ -352,6 +356,50 @@ void TestStandin::pictures()
     QVERIFY(quobex::FetchServiceReply(images + "/exec/obidos/ASIN/" + entry.asin.toLatin1() + "/" +
                                       standin::storeName(entry.store).toLower())
                 .contains(entry.title.toHtmlEscaped().toUtf8()));
+}
+
+// The program itself: listens on the ports it reports, logs each request
+// and ends cleanly on SIGTERM.
+void TestStandin::programServesLogsAndEndsOnSigterm()
+{
+    QTemporaryDir dir;
+    const QString portsFile = dir.filePath(QStringLiteral("ports.txt"));
+    QProcess program;
+    program.setProcessChannelMode(QProcess::SeparateChannels);
+    program.start(QStringLiteral(QUOBEX_STANDIN_EXE),
+                  {QStringLiteral("--base-port"), QStringLiteral("0"), QStringLiteral("--ports-file"), portsFile,
+                   QStringLiteral("--announce-version"), QStringLiteral("2.0.0.1")});
+    QVERIFY(program.waitForStarted(10000));
+    const auto cleanup = qScopeGuard([&] {
+        if (program.state() != QProcess::NotRunning) {
+            program.kill();
+            program.waitForFinished(10000);
+        }
+    });
+    QTRY_VERIFY_WITH_TIMEOUT(QFile(portsFile).size() > 0 || program.state() == QProcess::NotRunning, 20000);
+    QFile ports(portsFile);
+    QVERIFY(ports.open(QIODevice::ReadOnly));
+    QMap<QByteArray, QByteArray> port;
+    for (const QByteArray& line : ports.readAll().split('\n')) {
+        if (line.contains('='))
+            port.insert(line.left(line.indexOf('=')), line.mid(line.indexOf('=') + 1));
+    }
+    QCOMPARE(port.size(), 8);
+    QCOMPARE(quobex::FetchServiceReply("http://127.0.0.1:" + port.value("maker") + "/exe/download/version.txt"),
+             QByteArray("2.0.0.1"));
+    const QByteArray search = quobex::FetchServiceReply(
+        "http://127.0.0.1:" + port.value("jp") +
+        "/onca/"
+        "xml?Service=AWSECommerceService&SubscriptionId=S&Operation=ItemSearch&SearchIndex=Blended&Keywords=space");
+    QVERIFY(search.contains("<Item>"));
+
+    program.terminate(); // SIGTERM
+    QVERIFY(program.waitForFinished(20000));
+    QCOMPARE(program.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(program.exitCode(), 0);
+    const QByteArray log = program.readAllStandardError();
+    QVERIFY2(log.contains("maker GET /exe/download/version.txt -> 200"), log.constData());
+    QVERIFY(log.contains("store-JP GET /onca/xml?"));
 }
 
 QTEST_MAIN(TestStandin)
