@@ -3,10 +3,21 @@
 #include <QApplication>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QStyle>
+#include <QStyleOptionSpinBox>
 
 #include <algorithm>
 
 namespace quobex {
+
+namespace {
+
+// QLineEdit keeps this much room on each side of its text, and one pixel
+// more for the cursor after the last digit.
+constexpr int kLineEditMargin = 2;
+constexpr int kCursorWidth = 1;
+
+} // namespace
 
 NumberEdit::NumberEdit(int minimum, int maximum, QWidget* parent)
     : QAbstractSpinBox(parent), m_min(minimum), m_max(maximum)
@@ -30,6 +41,7 @@ int NumberEdit::boundedValue() const
 void NumberEdit::setValue(int value)
 {
     lineEdit()->setText(QString::number(value));
+    updateGeometry();
 }
 
 void NumberEdit::normalize()
@@ -37,6 +49,26 @@ void NumberEdit::normalize()
     const int bounded = boundedValue();
     if (lineEdit()->text() != QString::number(bounded))
         setValue(bounded);
+}
+
+QSize NumberEdit::sizeHint() const
+{
+    ensurePolished();
+    const QFontMetrics metrics = lineEdit()->fontMetrics();
+    int textWidth = 0;
+    for (const QString& shown : {QString::number(m_min), QString::number(m_max), lineEdit()->text()})
+        textWidth = std::max(textWidth, metrics.horizontalAdvance(shown));
+    // The line edit's own side margins, its text margins and the cursor.
+    const QMargins margins = lineEdit()->textMargins();
+    const int width = textWidth + 2 * kLineEditMargin + margins.left() + margins.right() + kCursorWidth;
+    QStyleOptionSpinBox option;
+    initStyleOption(&option);
+    return style()->sizeFromContents(QStyle::CT_SpinBox, &option, QSize(width, lineEdit()->sizeHint().height()), this);
+}
+
+QSize NumberEdit::minimumSizeHint() const
+{
+    return sizeHint();
 }
 
 void NumberEdit::stepBy(int steps)

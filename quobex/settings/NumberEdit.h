@@ -24,6 +24,11 @@ public:
     void normalize();
 
     void stepBy(int steps) override;
+    // Wide enough for the widest value of the range in the field's own
+    // font, whatever size the desktop uses: QAbstractSpinBox itself knows no
+    // values and would size the field for an empty text.
+    QSize sizeHint() const override;
+    QSize minimumSizeHint() const override;
     QValidator::State validate(QString& input, int& pos) const override;
 
 protected:

@@ -5,7 +5,9 @@
 #include "tests/support/Fixtures.h"
 #include "tests/support/RecordingMessages.h"
 
+#include <QApplication>
 #include <QCheckBox>
+#include <QFile>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -48,6 +50,8 @@ private Q_SLOTS:
     void cancelBringsBackStoredValues();
     void closingKeepsEditedValuesInEffect();
     void unwritableFileKeepsDialogOpen();
+    void fieldsShowTheirWholeValue_data();
+    void fieldsShowTheirWholeValue();
 
 private:
     std::unique_ptr<TfrmSettings> makeDialog();
@@ -240,6 +244,55 @@ void TestSettingsDialog::unwritableFileKeepsDialogOpen()
     dialog->btnOkClick();
     QVERIFY(dialog->isVisible());
     QCOMPARE(m_messages.errors.size(), 1);
+}
+
+void TestSettingsDialog::fieldsShowTheirWholeValue_data()
+{
+    QTest::addColumn<int>("pixelSize");
+    for (const int size : {11, 13, 16, 20, 26})
+        QTest::addRow("%d px", size) << size;
+}
+
+// At the font sizes a desktop may use, and in the program's skin, each
+// number field is wide enough for every value of its range: "24" hours
+// once showed as "4", 20 kept alerts as "0".
+void TestSettingsDialog::fieldsShowTheirWholeValue()
+{
+    QFETCH(int, pixelSize);
+    QFile style(QStringLiteral(":/quobex/quobex.qss"));
+    QVERIFY(style.open(QIODevice::ReadOnly));
+    const QString oldSheet = qApp->styleSheet();
+    const QFont oldFont = QApplication::font();
+    QFont font = oldFont;
+    font.setPixelSize(pixelSize);
+    QApplication::setFont(font);
+    qApp->setStyleSheet(QString::fromUtf8(style.readAll()));
+    const auto restore = qScopeGuard([&] {
+        qApp->setStyleSheet(oldSheet);
+        QApplication::setFont(oldFont);
+    });
+
+    auto dialog = makeDialog();
+    dialog->show();
+    QVERIFY(QTest::qWaitForWindowExposed(dialog.get()));
+    for (NumberEdit* field : {dialog->seRefreshInterval, dialog->seKeepArticles}) {
+        for (const int value : {field->minimum(), field->maximum(), 24, 20}) {
+            if (value < field->minimum() || value > field->maximum())
+                continue;
+            field->setValue(value);
+            QCoreApplication::processEvents();
+            QLineEdit* edit = field->findChild<QLineEdit*>();
+            const QString text = edit->text();
+            const QMargins margins = edit->textMargins();
+            // QLineEdit's own 2 px each side and the cursor.
+            const int room = edit->contentsRect().width() - margins.left() - margins.right() - 2 * 2 - 1;
+            QVERIFY2(edit->fontMetrics().horizontalAdvance(text) <= room,
+                     qPrintable(QStringLiteral("%1 shows \"%2\" in %3 px, needs %4")
+                                    .arg(field->objectName(), text)
+                                    .arg(room)
+                                    .arg(edit->fontMetrics().horizontalAdvance(text))));
+        }
+    }
 }
 
 QTEST_MAIN(TestSettingsDialog)

@@ -1,5 +1,7 @@
 #include "tests/support/FakeWebService.h"
 
+#include "standin/replies/ServiceReplies.h"
+
 #include "tests/support/Fixtures.h"
 
 #include <chrono>
@@ -167,16 +169,7 @@ FakeWebService::Query FakeWebService::parseQuery(const QByteArray& target)
 
 QByteArray FakeWebService::emptyReply(const QByteArray& operation)
 {
-    const QByteArray root = operation + "Response";
-    const QByteArray list = operation == "BrowseNodeLookup"
-                                ? QByteArray("<BrowseNodes><Request><IsValid>True</IsValid></Request>"
-                                             "<BrowseNode><BrowseNodeId>0</BrowseNodeId></BrowseNode></BrowseNodes>")
-                                : QByteArray("<Items><Request><IsValid>True</IsValid></Request>"
-                                             "<TotalResults>0</TotalResults><TotalPages>0</TotalPages></Items>");
-    return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<" + root +
-           " xmlns=\"http://webservices.amazon.com/AWSECommerceService/2005-07-26\">"
-           "<OperationRequest><RequestId>0RQEmpty</RequestId></OperationRequest>" +
-           list + "</" + root + ">\n";
+    return servicereplies::emptyReply(operation);
 }
 
 FakeWebService::Reply FakeWebService::replyFor(const QByteArray& target) const
