@@ -8,6 +8,7 @@
 #include <QList>
 #include <QMainWindow>
 #include <QPointer>
+#include <QStringList>
 #include <QThread>
 
 #include <memory>
@@ -182,6 +183,10 @@ private:
     void processPendingMessages();
     // Stops a running fetch and waits until its worker has ended.
     void abandonFetch();
+    // Moves an items file that could not be read aside and tells the user.
+    void setAsideUnreadableItems(const QString& path);
+    // Starts the fetch worker; false when it could not be started.
+    bool startThread(QThread& thread);
 
     Services m_services;
     TfrmAddAlert* m_addAlert = nullptr;
@@ -202,6 +207,8 @@ private:
     };
     int m_busyHolders = 0;
     bool m_fetchPending = false;
+    // Errors the running fetch handed over, shown by its completion.
+    QStringList m_fetchErrors;
     // Turns the deletion or reload of CurrentItemNode into a selection of none.
     std::unique_ptr<AlertTreeObserver> m_currentItemGuard;
 };

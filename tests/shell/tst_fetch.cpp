@@ -11,6 +11,7 @@
 #include "platform/Wait.h"
 #include "tests/support/AppHarness.h"
 #include "tests/support/FakeWebService.h"
+#include "tests/support/FilePermissions.h"
 #include "tests/support/Fixtures.h"
 #include "tests/support/ServiceReplies.h"
 
@@ -66,6 +67,7 @@ private Q_SLOTS:
     void completionKeepsTheNewestItems();
     void deletesDuringAFetch();
     void failedReloadKeepsTheTreeJustSaved();
+    void unreadableIndexIsKeptAndReportedOnce();
 
 private:
     TfrmMainForm* start();
@@ -382,6 +384,33 @@ void TestFetch::failedReloadKeepsTheTreeJustSaved()
     fetchAndWait();
     QCOMPARE(form->Tree.nodeCount(), 2 + 6 + 2);
     QCOMPARE(form->statusText(), QStringLiteral("Ready"));
+}
+
+void TestFetch::unreadableIndexIsKeptAndReportedOnce()
+{
+    TfrmMainForm* form = start();
+    const QString index = m_app->home.file(QStringLiteral("quobex_latest_alert_index.dat"));
+    testsupport::writeFile(index, "KEEP\r\n");
+    QVERIFY(QFile::setPermissions(index, {}));
+    {
+        const testsupport::FilePermissionsApply permissions;
+        fetchAndWait();
+    }
+    QVERIFY(QFile::setPermissions(index, QFile::ReadOwner | QFile::WriteOwner));
+    // The fetch found two new products, but an index of only those would
+    // have replaced the user's.
+    QCOMPARE(form->NewTitles.size(), 2);
+    QCOMPARE(testsupport::readFile(index), QByteArray("KEEP\r\n"));
+    QCOMPARE(m_app->messages.errors.size(), 1);
+    QVERIFY(m_app->messages.errors.at(0).contains(index));
+
+    // Readable again: the next fetch puts its news in front.
+    m_service->setBrowseNodeReply("283155", "TopSellers",
+                                  Reply::xml(replies::browseNode("TopSellers", {{"A3", "Book Three"}})));
+    m_service->setDefaultReply("ItemLookup", Reply::xml(replies::lookup(replies::item("A3", "Book Three"))));
+    fetchAndWait();
+    QCOMPARE(testsupport::readFile(index), QByteArray("A3\r\nKEEP\r\n"));
+    QCOMPARE(m_app->messages.errors.size(), 1);
 }
 
 QTEST_MAIN(TestFetch)
