@@ -288,7 +288,7 @@ void TfrmMainForm::FormCreate()
     try {
         LatestAlerts::load(index, LatestAlertList);
     } catch (const platform::IoError& e) {
-        m_services.messages->error(this, QString::fromLocal8Bit(e.what()));
+        reportIndexError(QString::fromLocal8Bit(e.what()));
     }
 
     Tree.Clear();
@@ -635,6 +635,16 @@ void TfrmMainForm::LoadCurrentAlerts(bool keepTreeOnFailure)
     setStatusText(QStringLiteral("Ready"));
 }
 
+void TfrmMainForm::reportIndexError(const QString& text)
+{
+    // The index is read at start-up and after every fetch: the same failure
+    // is told once, until the file reads again.
+    if (text == m_indexError)
+        return;
+    m_indexError = text;
+    m_services.messages->error(this, text);
+}
+
 void TfrmMainForm::setAsideUnreadableItems(const QString& path)
 {
     // The tree starts empty, and its next save would silently replace the
@@ -654,9 +664,10 @@ void TfrmMainForm::RefreshLatestAlerts()
 {
     try {
         LatestAlerts::load(dataFolder() + DataFiles::kLatestAlertIndex, LatestAlertList);
+        m_indexError.clear();
     } catch (const platform::IoError& e) {
         // An index that cannot be read leaves the list as it was.
-        m_services.messages->error(this, QString::fromLocal8Bit(e.what()));
+        reportIndexError(QString::fromLocal8Bit(e.what()));
     }
     const int rows = int(std::max<qsizetype>(1, LatestAlertList.size()));
     const bool currentMoves = grdLatestAlerts->currentRow() >= rows;

@@ -183,6 +183,8 @@ private:
     void processPendingMessages();
     // Stops a running fetch and waits until its worker has ended.
     void abandonFetch();
+    // Tells the user that the latest-alert index cannot be read, once.
+    void reportIndexError(const QString& text);
     // Moves an items file that could not be read aside and tells the user.
     void setAsideUnreadableItems(const QString& path);
     // Starts the fetch worker; false when it could not be started.
@@ -209,6 +211,8 @@ private:
     bool m_fetchPending = false;
     // Errors the running fetch handed over, shown by its completion.
     QStringList m_fetchErrors;
+    // The last failure to read the latest-alert index that the user was told.
+    QString m_indexError;
     // Turns the deletion or reload of CurrentItemNode into a selection of none.
     std::unique_ptr<AlertTreeObserver> m_currentItemGuard;
 };

@@ -388,12 +388,16 @@ void TestFetch::failedReloadKeepsTheTreeJustSaved()
 
 void TestFetch::unreadableIndexIsKeptAndReportedOnce()
 {
-    TfrmMainForm* form = start();
     const QString index = m_app->home.file(QStringLiteral("quobex_latest_alert_index.dat"));
+    m_app->home.makeDataFolder();
     testsupport::writeFile(index, "KEEP\r\n");
     QVERIFY(QFile::setPermissions(index, {}));
+    TfrmMainForm* form = nullptr;
     {
         const testsupport::FilePermissionsApply permissions;
+        // Unreadable from the start: told once at start-up, not again after the fetch.
+        form = start();
+        QCOMPARE(m_app->messages.errors.size(), 1);
         fetchAndWait();
     }
     QVERIFY(QFile::setPermissions(index, QFile::ReadOwner | QFile::WriteOwner));
