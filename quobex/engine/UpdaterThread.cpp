@@ -1,6 +1,7 @@
 #include "quobex/engine/UpdaterThread.h"
 
 #include "platform/CodePage.h"
+#include "platform/Errors.h"
 #include "platform/Synchronize.h"
 #include "platform/TextList.h"
 #include "quobex/config/DataFiles.h"
@@ -20,7 +21,10 @@ TUpdaterThread::TUpdaterThread(const Endpoints& endpoints, MainWindowState state
     try {
         LatestAlerts::load(m_indexFile, m_session.latestAlertIndex());
     } catch (const std::exception&) {
-        // Unreadable: the fetch starts a new index and writes it at the end.
+        // Unreadable: the fetch must not write an index of only its own
+        // ASINs over it. The file stays as it is, and the main window's
+        // reading of it after the fetch tells the user.
+        m_indexUnreadable = true;
     }
     m_session.setRecords(m_state.seen, m_state.checks);
     m_session.setStatusHandler([this](const QByteArray& text) {
@@ -29,9 +33,19 @@ TUpdaterThread::TUpdaterThread(const Endpoints& endpoints, MainWindowState state
     });
 }
 
+TUpdaterThread::~TUpdaterThread()
+{
+    // Freed on the main thread after the worker's end, which Qt reports
+    // through its own event queue; see run().
+    m_ended.load(std::memory_order_acquire);
+}
+
 void TUpdaterThread::run()
 {
     Execute();
+    // What the worker wrote of its own is seen by the main thread, which
+    // frees it; ThreadSanitizer cannot see that order through Qt.
+    m_ended.store(true, std::memory_order_release);
 }
 
 void TUpdaterThread::UpdateStatus()
@@ -97,7 +111,18 @@ void TUpdaterThread::Execute()
         QList<QByteArray>& index = m_session.latestAlertIndex();
         if (index.size() > keep)
             index.resize(keep);
-        platform::TextList::save(m_indexFile, index);
+        if (!m_indexUnreadable) {
+            try {
+                platform::TextList::save(m_indexFile, index);
+            } catch (const platform::IoError& e) {
+                // The previous index stays whole; the user is told which file.
+                const QString text = QString::fromLocal8Bit(e.what());
+                platform::Synchronize([&] {
+                    if (m_state.reportError)
+                        m_state.reportError(text);
+                });
+            }
+        }
 
         StatusText = "Ready.";
         UpdateStatus();

@@ -9,6 +9,7 @@
 #include <QString>
 #include <QThread>
 
+#include <atomic>
 #include <functional>
 
 namespace quobex {
@@ -34,12 +35,17 @@ public:
         AlertChecks* checks = nullptr; // optional
         std::function<int()> keepArticles;
         std::function<void(const QString&)> showStatus;
+        // Takes the text of an error the user must hear of (the index could
+        // not be written); called in a hand-over.
+        std::function<void(const QString&)> reportError;
     };
 
     // Runs on the main thread. Loads the latest-alert index of `dataFolder`
-    // (with its trailing separator) if the file exists.
+    // (with its trailing separator) if the file exists; one that exists but
+    // cannot be read is left as it is by this fetch.
     TUpdaterThread(const Endpoints& endpoints, MainWindowState state, const QString& dataFolder,
                    QObject* parent = nullptr);
+    ~TUpdaterThread() override;
 
     // The cycle. A failed request or an unusable reply fails only its own
     // alert, list or product, and the cycle goes on; a cycle that reaches
@@ -65,6 +71,8 @@ private:
 
     MainWindowState m_state;
     QString m_indexFile;
+    bool m_indexUnreadable = false;
+    std::atomic<bool> m_ended{false};
     FetchSession m_session;
 };
 

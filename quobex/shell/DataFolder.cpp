@@ -1,5 +1,6 @@
 #include "quobex/shell/DataFolder.h"
 
+#include "platform/SaveFile.h"
 #include "platform/SpecialFolders.h"
 #include "quobex/config/DataFiles.h"
 
@@ -29,10 +30,8 @@ void applyVersionMarker(const QString& folder, const QByteArray& versionText)
     const QString marker = folder + DataFiles::kVersionMarker;
     if (QFileInfo::exists(marker))
         return;
+    platform::SaveFile::write(marker, versionText);
     QFile::remove(folder + DataFiles::kItems);
-    QFile out(marker);
-    if (out.open(QIODevice::WriteOnly))
-        out.write(versionText);
 }
 
 } // namespace quobex::DataFolder

@@ -14,9 +14,11 @@ QString pathWithoutSeparator();
 QString file(const QString& name);
 
 // A data folder without the version marker holds an items file of an
-// installation that predates the marker: that items file is deleted and the
-// marker written with `versionText`. A marker that exists is never rewritten
-// and its content never looked at. A marker that cannot be written is no error.
+// installation that predates the marker: the marker is written with
+// `versionText`, then that items file is deleted. A marker that exists is
+// never rewritten and its content never looked at. A marker that cannot be
+// written throws IoError and the items file stays: deleting it without the
+// marker would delete the found products again at every start.
 void applyVersionMarker(const QString& folder, const QByteArray& versionText);
 
 } // namespace quobex::DataFolder

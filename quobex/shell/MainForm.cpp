@@ -31,6 +31,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDateTime>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
@@ -47,6 +48,8 @@
 #include <QStatusBar>
 #include <QTimer>
 #include <QVBoxLayout>
+
+#include <utility>
 
 namespace quobex {
 
@@ -276,7 +279,13 @@ void TfrmMainForm::FormCreate()
 
     checkDataFolder(DataFolder::pathWithoutSeparator());
     const QString folder = dataFolder();
-    DataFolder::applyVersionMarker(folder, VersionText);
+    // A folder that could not be made has been reported already.
+    try {
+        if (QFileInfo(folder).isDir())
+            DataFolder::applyVersionMarker(folder, VersionText);
+    } catch (const platform::IoError& e) {
+        m_services.messages->error(this, QString::fromLocal8Bit(e.what()));
+    }
 
     LoadAlertDefinitions();
 
@@ -286,7 +295,7 @@ void TfrmMainForm::FormCreate()
     try {
         LatestAlerts::load(index, LatestAlertList);
     } catch (const platform::IoError& e) {
-        m_services.messages->error(this, QString::fromLocal8Bit(e.what()));
+        reportIndexError(QString::fromLocal8Bit(e.what()));
     }
 
     Tree.Clear();
@@ -370,6 +379,10 @@ void TfrmMainForm::closeEvent(QCloseEvent* event)
         m_services.messages->error(this, QString::fromLocal8Bit(e.what()));
         return;
     }
+    // The program is on its way out: a fetch asked for while the save let
+    // events through must not start now.
+    m_ending = true;
+    m_fetchPending = false;
     event->accept();
     requestApplicationEnd(0);
 }
@@ -439,10 +452,38 @@ void TfrmMainForm::timerFetchAmazonTimer()
     state.checks = &Checks;
     state.keepArticles = [this] { return keepArticles(); };
     state.showStatus = [this](const QString& text) { setStatusText(text); };
-    auto* thread = new TUpdaterThread(m_services.endpoints, std::move(state), dataFolder());
-    connect(thread, &QThread::finished, this, &TfrmMainForm::FetchCompleted);
-    m_fetchThread = thread;
-    thread->start();
+    m_fetchErrors.clear();
+    state.reportError = [this](const QString& text) { m_fetchErrors.append(text); };
+    // Only a worker that runs ever clears Busy (through FetchCompleted); one
+    // that cannot be made or started must not leave it set, or every later
+    // fetch and Exit would wait for it for ever.
+    TUpdaterThread* thread = nullptr;
+    bool started = false;
+    try {
+        thread = new TUpdaterThread(m_services.endpoints, std::move(state), dataFolder());
+        connect(thread, &QThread::finished, this, &TfrmMainForm::FetchCompleted);
+        m_fetchThread = thread;
+        started = startThread(*thread);
+    } catch (const std::exception&) {
+        started = false;
+    }
+    if (!started) {
+        delete thread;
+        m_fetchThread = nullptr;
+        Busy = false;
+        setStatusText(QStringLiteral("Ready"));
+        m_services.messages->error(this, QStringLiteral("Cannot start checking the alerts: the system did not start "
+                                                        "another thread. The next check tries again."));
+    }
+}
+
+bool TfrmMainForm::startThread(QThread& thread)
+{
+    if (m_services.startThread)
+        return m_services.startThread(thread);
+    thread.start();
+    // A thread the system would not create is neither running nor finished.
+    return thread.isRunning() || thread.isFinished();
 }
 
 void TfrmMainForm::abandonFetch()
@@ -519,6 +560,10 @@ void TfrmMainForm::FetchCompleted()
             tray->showApplication(); // up from the tray, and to the front
     }
     RefreshLatestAlerts();
+    // What the fetch could not store, told once it has ended.
+    const QStringList errors = std::exchange(m_fetchErrors, {});
+    for (const QString& text : errors)
+        m_services.messages->error(this, text);
     setStatusText(QStringLiteral("Ready"));
     Busy = false;
 }
@@ -679,7 +724,9 @@ void TfrmMainForm::LoadCurrentAlerts(bool keepTreeOnFailure)
     setStatusText(QStringLiteral("Loading current alerts"));
     processPendingMessages();
     if (!keepTreeOnFailure) {
-        ItemsFile::load(dataFolder() + DataFiles::kItems, Tree);
+        const QString path = dataFolder() + DataFiles::kItems;
+        if (ItemsFile::load(path, Tree) == ItemsFile::LoadResult::Malformed)
+            setAsideUnreadableItems(path);
     } else {
         // Right after a save the tree in memory is what the file should
         // hold: a read that fails must not empty it, or the next save would
@@ -702,13 +749,39 @@ void TfrmMainForm::LoadCurrentAlerts(bool keepTreeOnFailure)
     setStatusText(QStringLiteral("Ready"));
 }
 
+void TfrmMainForm::reportIndexError(const QString& text)
+{
+    // The index is read at start-up and after every fetch: the same failure
+    // is told once, until the file reads again.
+    if (text == m_indexError)
+        return;
+    m_indexError = text;
+    m_services.messages->error(this, text);
+}
+
+void TfrmMainForm::setAsideUnreadableItems(const QString& path)
+{
+    // The tree starts empty, and its next save would silently replace the
+    // products the user had: the file is kept under another name first.
+    try {
+        const QString aside = ItemsFile::moveAside(path, QDateTime::currentDateTime());
+        m_services.messages->error(
+            this, QStringLiteral("The found products in \"%1\" could not be read. The file has been kept as \"%2\"; "
+                                 "Quobex starts with no found products.")
+                      .arg(platform::NativePath(path), platform::NativePath(aside)));
+    } catch (const platform::IoError& e) {
+        m_services.messages->error(this, QString::fromLocal8Bit(e.what()));
+    }
+}
+
 void TfrmMainForm::RefreshLatestAlerts()
 {
     try {
         LatestAlerts::load(dataFolder() + DataFiles::kLatestAlertIndex, LatestAlertList);
+        m_indexError.clear();
     } catch (const platform::IoError& e) {
         // An index that cannot be read leaves the list as it was.
-        m_services.messages->error(this, QString::fromLocal8Bit(e.what()));
+        reportIndexError(QString::fromLocal8Bit(e.what()));
     }
     const int rows = int(std::max<qsizetype>(1, LatestAlertList.size()));
     const bool currentMoves = grdLatestAlerts->currentRow() >= rows;

@@ -11,6 +11,7 @@
 #include <QList>
 #include <QMainWindow>
 #include <QPointer>
+#include <QStringList>
 #include <QThread>
 
 #include <memory>
@@ -199,6 +200,12 @@ private:
     // Ends the program the way Exit does and starts Updater; when Updater is
     // missing or cannot start, says so and the program keeps running.
     void startUpdaterAndEnd();
+    // Tells the user that the latest-alert index cannot be read, once.
+    void reportIndexError(const QString& text);
+    // Moves an items file that could not be read aside and tells the user.
+    void setAsideUnreadableItems(const QString& path);
+    // Starts the fetch worker; false when it could not be started.
+    bool startThread(QThread& thread);
 
     Services m_services;
     TfrmAddAlert* m_addAlert = nullptr;
@@ -224,6 +231,10 @@ private:
     UpdateCheck::Timeouts m_updateCheckTimeouts;
     QString m_executablePath;
     bool m_checkingForUpdate = false;
+    // Errors the running fetch handed over, shown by its completion.
+    QStringList m_fetchErrors;
+    // The last failure to read the latest-alert index that the user was told.
+    QString m_indexError;
     // Turns the deletion or reload of CurrentItemNode into a selection of none.
     std::unique_ptr<AlertTreeObserver> m_currentItemGuard;
 };

@@ -4,6 +4,8 @@
 
 #include <functional>
 
+class QThread;
+
 namespace platform {
 class Shell;
 }
@@ -23,6 +25,9 @@ struct Services {
     platform::ui::MessageBoxes* messages = nullptr;
     // Asks the program to end with `exitCode` as soon as its message loop runs.
     std::function<void(int exitCode)> requestEnd;
+    // Starts a worker thread; false when the system would not start it.
+    // Empty: QThread::start.
+    std::function<bool(QThread& thread)> startThread;
 };
 
 } // namespace quobex

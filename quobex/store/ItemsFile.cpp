@@ -4,7 +4,9 @@
 #include "platform/SaveFile.h"
 #include "quobex/store/TreeDisplay.h"
 
+#include <QDateTime>
 #include <QFile>
+#include <QFileInfo>
 #include <QtEndian>
 
 #include <algorithm>
@@ -565,6 +567,20 @@ LoadResult load(const QString& path, AlertTree& tree)
         return LoadResult::Malformed;
     tree.TakeContentOf(loaded);
     return LoadResult::Loaded;
+}
+
+QString moveAside(const QString& path, const QDateTime& when)
+{
+    const QString base = path + QStringLiteral(".unreadable-") + when.toString(QStringLiteral("yyyyMMdd-HHmmss"));
+    QString aside = base;
+    for (int n = 2; QFileInfo::exists(aside) || QFileInfo(aside).isSymLink(); ++n)
+        aside = base + QLatin1Char('-') + QString::number(n);
+    QFile file(path);
+    if (!file.rename(aside))
+        throw platform::IoError(QStringLiteral("Cannot move the unreadable file \"%1\" aside to \"%2\". %3")
+                                    .arg(path, aside, file.errorString())
+                                    .toStdString());
+    return aside;
 }
 
 } // namespace quobex::ItemsFile

@@ -5,6 +5,7 @@
 #include <QByteArray>
 #include <QString>
 
+class QDateTime;
 class QIODevice;
 
 // The items file: the whole alert tree in one chunked little-endian file
@@ -40,5 +41,11 @@ LoadResult load(const QString& path, AlertTree& tree);
 // was read before the fault and should be thrown away.
 bool read(QIODevice& device, AlertTree& into);
 bool decode(const QByteArray& bytes, AlertTree& into);
+
+// Renames a file that load() found malformed to
+// `<path>.unreadable-YYYYMMDD-HHMMSS` (the local time `when`; "-2", "-3" …
+// follow when that name is taken), so that the next save cannot replace it.
+// Returns the new path. Throws IoError when it cannot be renamed.
+QString moveAside(const QString& path, const QDateTime& when);
 
 } // namespace quobex::ItemsFile

@@ -11,6 +11,7 @@
 #include <QTest>
 #include <QThread>
 
+#include <atomic>
 #include <limits>
 #include <memory>
 
@@ -506,6 +507,7 @@ void TestSearch::searchOnAWorker()
     FetchSession session(Endpoints::loopback(service.hostAndPort(), service.hostAndPort()), *m_tree, m_newTitles);
 
     bool failed = false;
+    std::atomic<bool> ended{false};
     std::unique_ptr<QThread> worker(QThread::create([&] {
         try {
             session.SearchKeywordAlert("Books", "one", "U.S.A.");
@@ -513,10 +515,14 @@ void TestSearch::searchOnAWorker()
         } catch (...) {
             failed = true;
         }
+        ended.store(true, std::memory_order_release);
     }));
     worker->start();
     // The main thread stays free meanwhile: the window can paint and be used.
     QTRY_VERIFY_WITH_TIMEOUT(worker->isFinished(), 10000);
+    // Read after the worker says it has ended (Qt's notice of the end is not
+    // visible to ThreadSanitizer).
+    QVERIFY(ended.load(std::memory_order_acquire));
 
     QVERIFY(!failed);
     QVERIFY(!m_watcher.offMainThread);

@@ -18,6 +18,8 @@
 #include <QThread>
 #include <QTimer>
 
+#include <atomic>
+
 using namespace platform;
 using testsupport::readFile;
 using testsupport::writeFile;
@@ -215,6 +217,7 @@ void TestPlatform::synchronizeRunsOnMainThread()
 
     bool rethrown = false;
     bool interrupted = false;
+    std::atomic<bool> ended{false};
     std::unique_ptr<QThread> worker(QThread::create([&] {
         Synchronize([&] { ranOn = QThread::currentThread(); });
         try {
@@ -228,10 +231,14 @@ void TestPlatform::synchronizeRunsOnMainThread()
         } catch (const Interrupted&) {
             interrupted = true;
         }
+        ended.store(true, std::memory_order_release);
     }));
     ranOn = nullptr;
     worker->start();
     QVERIFY(WaitWhile([&] { return !worker->isFinished(); }, 5));
+    // What the worker wrote is read after it says so (Qt's own notice of the
+    // end is not visible to ThreadSanitizer).
+    QVERIFY(ended.load(std::memory_order_acquire));
     QCOMPARE(ranOn, main);
     QVERIFY(rethrown);
     QVERIFY(interrupted);

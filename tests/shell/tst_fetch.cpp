@@ -15,6 +15,7 @@
 #include "platform/Wait.h"
 #include "tests/support/AppHarness.h"
 #include "tests/support/FakeWebService.h"
+#include "tests/support/FilePermissions.h"
 #include "tests/support/Fixtures.h"
 #include "tests/support/ServiceReplies.h"
 
@@ -78,6 +79,7 @@ private Q_SLOTS:
     void failedAlertIsMarked();
     void readingSurvivesAFetch();
     void productGoneAfterAFetchShowsHelp();
+    void unreadableIndexIsKeptAndReportedOnce();
 
 private:
     TfrmMainForm* start();
@@ -687,6 +689,37 @@ void TestFetch::productGoneAfterAFetchShowsHelp()
     QVERIFY(!form->btnBuy->isEnabled());
     QCOMPARE(form->wbPicture->currentAddress(), m_app->endpoints.makerServer + "/exe/help/index.html");
     QCOMPARE(form->vtvCurrentAlerts->selectedNode(), nullptr);
+}
+
+void TestFetch::unreadableIndexIsKeptAndReportedOnce()
+{
+    const QString index = m_app->home.file(QStringLiteral("quobex_latest_alert_index.dat"));
+    m_app->home.makeDataFolder();
+    testsupport::writeFile(index, "KEEP\r\n");
+    QVERIFY(QFile::setPermissions(index, {}));
+    TfrmMainForm* form = nullptr;
+    {
+        const testsupport::FilePermissionsApply permissions;
+        // Unreadable from the start: told once at start-up, not again after the fetch.
+        form = start();
+        QCOMPARE(m_app->messages.errors.size(), 1);
+        fetchAndWait();
+    }
+    QVERIFY(QFile::setPermissions(index, QFile::ReadOwner | QFile::WriteOwner));
+    // The fetch found two new products, but an index of only those would
+    // have replaced the user's.
+    QCOMPARE(form->NewTitles.size(), 2);
+    QCOMPARE(testsupport::readFile(index), QByteArray("KEEP\r\n"));
+    QCOMPARE(m_app->messages.errors.size(), 1);
+    QVERIFY(m_app->messages.errors.at(0).contains(index));
+
+    // Readable again: the next fetch puts its news in front.
+    m_service->setBrowseNodeReply("283155", "TopSellers",
+                                  Reply::xml(replies::browseNode("TopSellers", {{"A3", "Book Three"}})));
+    m_service->setDefaultReply("ItemLookup", Reply::xml(replies::lookup(replies::item("A3", "Book Three"))));
+    fetchAndWait();
+    QCOMPARE(testsupport::readFile(index), QByteArray("A3\r\nKEEP\r\n"));
+    QCOMPARE(m_app->messages.errors.size(), 1);
 }
 
 QTEST_MAIN(TestFetch)

@@ -6,6 +6,7 @@
 #include "quobex/shell/Program.h"
 #include "quobex/store/AddAlert.h"
 #include "quobex/store/AlertTreeView.h"
+#include "quobex/store/ItemsFile.h"
 #include "tests/support/AppHarness.h"
 #include "tests/support/Fixtures.h"
 
@@ -21,6 +22,7 @@
 #include <QTimer>
 #include <QTreeView>
 
+using quobex::AlertTree;
 using quobex::TfrmMainForm;
 using testsupport::AppHarness;
 using testsupport::readFile;
@@ -57,6 +59,10 @@ private Q_SLOTS:
     void withoutTrayEverythingStaysReachable();
     void exitIsDroppedWhileBusy();
     void endOfSessionEndsEvenWhileBusy();
+    void unreadableItemsFileIsKeptAside_data();
+    void unreadableItemsFileIsKeptAside();
+    void fetchThatCannotStartLeavesBusyClear();
+    void exitStartsNoFetchOnTheWayOut();
 };
 
 void TestShell::firstStartCreatesDataFolderAndMarker()
@@ -262,6 +268,93 @@ void TestShell::endOfSessionEndsEvenWhileBusy()
     QCOMPARE(app.lastExitCode, 0);
     app.form()->EndSession(); // once only
     QCOMPARE(app.endRequests, 1);
+}
+
+void TestShell::unreadableItemsFileIsKeptAside_data()
+{
+    QTest::addColumn<QByteArray>("content");
+    AlertTree tree;
+    auto* group = tree.AddChild(tree.root());
+    group->data.ItemType = QStringLiteral("Books");
+    QByteArray unknownVersion = quobex::ItemsFile::encode(tree);
+    unknownVersion[6] = 3;
+    QTest::newRow("malformed") << QByteArray("not an items file at all");
+    QTest::newRow("unknown format version") << unknownVersion;
+}
+
+void TestShell::unreadableItemsFileIsKeptAside()
+{
+    QFETCH(QByteArray, content);
+    AppHarness app;
+    app.home.makeDataFolder();
+    writeFile(app.home.file(QStringLiteral("quobex_version.dat")), "1.0.8.49");
+    const QString items = app.home.file(QStringLiteral("quobex_amazon_items.dat"));
+    writeFile(items, content);
+    app.start();
+    QVERIFY(app.form()->Tree.isEmpty());
+    const QStringList aside =
+        QDir(app.home.dataFolder()).entryList({QStringLiteral("quobex_amazon_items.dat.unreadable-*")}, QDir::Files);
+    QCOMPARE(aside.size(), 1);
+    const QString asidePath = app.home.file(aside.at(0));
+    QCOMPARE(readFile(asidePath), content);
+    QCOMPARE(app.messages.errors.size(), 1);
+    QVERIFY(app.messages.errors.at(0).contains(items));
+    QVERIFY(app.messages.errors.at(0).contains(asidePath));
+
+    // Saves and later starts leave it alone and say nothing more.
+    app.form()->Exit1Click();
+    QVERIFY(QFileInfo::exists(items));
+    app.destroy();
+    app.start();
+    QCOMPARE(app.messages.errors.size(), 1);
+    QCOMPARE(readFile(asidePath), content);
+}
+
+void TestShell::fetchThatCannotStartLeavesBusyClear()
+{
+    AppHarness app;
+    app.startThread = [](QThread&) { return false; };
+    app.start();
+    TfrmMainForm* form = app.form();
+    form->QueryAmazonNow2->trigger();
+    QVERIFY(!form->Busy);
+    QVERIFY(!form->isFetching());
+    QCOMPARE(app.messages.errors.size(), 1);
+    QCOMPARE(form->statusText(), QStringLiteral("Ready"));
+    // Nothing waits for a fetch that never ran: another request and Exit go through.
+    form->QueryAmazonNow2->trigger();
+    QCOMPARE(app.messages.errors.size(), 2);
+    form->Exit1Click();
+    QCOMPARE(app.endRequests, 1);
+}
+
+void TestShell::exitStartsNoFetchOnTheWayOut()
+{
+    AppHarness app;
+    int threadsStarted = 0;
+    app.startThread = [&](QThread& thread) {
+        ++threadsStarted;
+        thread.start();
+        return true;
+    };
+    app.start();
+    TfrmMainForm* form = app.form();
+    // The fetch timer fires while Exit's save lets events through.
+    bool fired = false;
+    connect(form, &TfrmMainForm::statusTextChanged, this, [&](const QString& text) {
+        if (text == QStringLiteral("Saving current alerts") && !fired) {
+            fired = true;
+            form->timerFetchAmazonTimer();
+        }
+    });
+    form->Exit1Click();
+    QVERIFY(fired);
+    QCOMPARE(app.endRequests, 1);
+    // Whatever was queued on the way out runs; no fetch starts.
+    for (int i = 0; i < 5; ++i)
+        QCoreApplication::processEvents();
+    QCOMPARE(threadsStarted, 0);
+    QVERIFY(!form->Busy);
 }
 
 QTEST_MAIN(TestShell)

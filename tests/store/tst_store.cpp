@@ -11,6 +11,7 @@
 #include "tests/support/FileSizeLimit.h"
 #include "tests/support/Fixtures.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
 #include <QTemporaryDir>
@@ -189,6 +190,7 @@ private Q_SLOTS:
     void everyCutAndByteChangeLoadsSafely();
     void deepNestingNeedsNoStack();
     void failedSaveKeepsPreviousFile();
+    void unreadableFileMovedAsideNeverOverwrites();
     void extremeCountsFromAFileSurviveReading();
 
     // Node texts and styles
@@ -568,6 +570,21 @@ void TestStore::failedSaveKeepsPreviousFile()
     QVERIFY_THROWS_EXCEPTION(platform::IoError, ItemsFile::save(tree, blocked));
     QVERIFY(QFileInfo(blocked).isDir());
     QCOMPARE(QDir(m_dir->path()).entryList(QDir::Files), QStringList());
+}
+
+void TestStore::unreadableFileMovedAsideNeverOverwrites()
+{
+    // Two unreadable files in the same second keep both.
+    const QDateTime when(QDate(2026, 3, 4), QTime(5, 6, 7));
+    const QString file = path(QStringLiteral("items.dat"));
+    testsupport::writeFile(file, "first");
+    QCOMPARE(ItemsFile::moveAside(file, when), file + QStringLiteral(".unreadable-20260304-050607"));
+    testsupport::writeFile(file, "second");
+    QCOMPARE(ItemsFile::moveAside(file, when), file + QStringLiteral(".unreadable-20260304-050607-2"));
+    QCOMPARE(testsupport::readFile(file + QStringLiteral(".unreadable-20260304-050607")), QByteArray("first"));
+    QCOMPARE(testsupport::readFile(file + QStringLiteral(".unreadable-20260304-050607-2")), QByteArray("second"));
+    QVERIFY(!QFileInfo::exists(file));
+    QVERIFY_THROWS_EXCEPTION(platform::IoError, ItemsFile::moveAside(file, when));
 }
 
 void TestStore::extremeCountsFromAFileSurviveReading()

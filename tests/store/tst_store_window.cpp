@@ -24,6 +24,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QTest>
@@ -423,13 +424,26 @@ void TestStoreWindow::saveAndLoadThroughTheWindow()
     form->SaveCurrentAlerts();
     QVERIFY(form->Busy);
 
-    // A malformed file empties the tree, quietly, and stays as it is.
+    // A malformed file empties the tree; the file is kept aside, out of
+    // reach of the next save, and the user is told once where it is.
     writeFile(file, saved.left(saved.size() - 3));
     form->LoadCurrentAlerts();
     QVERIFY(tree.isEmpty());
-    QCOMPARE(readFile(file), saved.left(saved.size() - 3));
-    QVERIFY(app.messages.informed.isEmpty() && app.messages.errors.isEmpty());
+    QVERIFY(!QFileInfo::exists(file));
+    const QStringList aside =
+        QDir(app.home.dataFolder()).entryList({DataFiles::kItems + QStringLiteral(".unreadable-*")}, QDir::Files);
+    QCOMPARE(aside.size(), 1);
+    QVERIFY(QRegularExpression(QStringLiteral("^quobex_amazon_items\\.dat\\.unreadable-\\d{8}-\\d{6}$"))
+                .match(aside.at(0))
+                .hasMatch());
+    QCOMPARE(readFile(app.home.file(aside.at(0))), saved.left(saved.size() - 3));
+    QCOMPARE(app.messages.errors.size(), 1);
+    QVERIFY(app.messages.errors.at(0).contains(file));
+    QVERIFY(app.messages.errors.at(0).contains(app.home.file(aside.at(0))));
     QCOMPARE(form->statusText(), QStringLiteral("Ready"));
+    form->SaveCurrentAlerts();
+    QCOMPARE(readFile(app.home.file(aside.at(0))), saved.left(saved.size() - 3));
+    app.messages.errors.clear();
 
     // No file: the tree stays.
     addGroup(tree, QStringLiteral("DVD"));

@@ -29,6 +29,7 @@ void AppHarness::create()
         ++endRequests;
         lastExitCode = code;
     };
+    services.startThread = startThread;
     m_program = std::make_unique<quobex::Program>(services);
 }
 

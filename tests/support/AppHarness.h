@@ -6,7 +6,10 @@
 #include "tests/support/RecordingTray.h"
 #include "tests/support/TempDataFolder.h"
 
+#include <functional>
 #include <memory>
+
+class QThread;
 
 namespace quobex {
 class Program;
@@ -30,6 +33,8 @@ public:
     quobex::Endpoints endpoints;
     int endRequests = 0; // how often the program asked to end
     int lastExitCode = -1;
+    // How the program starts its workers; empty: as the program does.
+    std::function<bool(QThread&)> startThread;
 
     // Makes the windows in the program's order (runs FormCreate).
     void create();

@@ -74,6 +74,14 @@ FakeWebService::Reply FakeWebService::Reply::cutOff() const
     return r;
 }
 
+FakeWebService::Reply FakeWebService::Reply::redirectLoop()
+{
+    Reply r;
+    r.status = 302;
+    r.toItself = true;
+    return r;
+}
+
 FakeWebService::FakeWebService()
 {
     m_server.server().Get("/onca/xml", [this](const httplib::Request& request, httplib::Response& response) {
@@ -195,6 +203,8 @@ void FakeWebService::answer(const httplib::Request& request, httplib::Response& 
         m_wake.wait_for(lock, std::chrono::milliseconds(reply.delayMs), [this] { return m_stopping; });
     }
     response.status = reply.status;
+    if (reply.toItself)
+        response.set_header("Location", request.target);
     if (!reply.truncated) {
         response.set_content(reply.body.toStdString(), "text/xml");
         return;

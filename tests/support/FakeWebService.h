@@ -30,6 +30,7 @@ public:
         QByteArray body;
         int delayMs = 0;        // wait this long before answering
         bool truncated = false; // announce the whole body, send half, close
+        bool toItself = false;  // a redirect back to the request's own target
 
         static Reply xml(const QByteArray& body);
         // A file of tests/fixtures, e.g. "replies/ItemSearch-reply.xml".
@@ -37,6 +38,8 @@ public:
         static Reply error(int status, const QByteArray& body);
         Reply delayed(int ms) const;
         Reply cutOff() const;
+        // "302 Found" to the very target that was asked for: a redirect loop.
+        static Reply redirectLoop();
     };
 
     // The decoded query values of a request ("+" a space, "%XX" one byte).

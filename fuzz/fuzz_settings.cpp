@@ -1,0 +1,50 @@
+// The settings file as the program reads it at start-up and rewrites it when
+// the user presses OK: any bytes in the file, every key read, one written.
+
+#include "fuzz/FuzzMain.h"
+#include "platform/Errors.h"
+#include "quobex/settings/SettingsFile.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <cstddef>
+#include <cstdint>
+
+namespace {
+
+QTemporaryDir* folder = nullptr;
+
+} // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***)
+{
+    fuzzsupport::startQt();
+    folder = new QTemporaryDir;
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    const QString path = folder->filePath(QStringLiteral("QuobexSettings.xml"));
+    {
+        QFile file(path);
+        if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+            std::abort();
+        file.write(reinterpret_cast<const char*>(data), qint64(size));
+    }
+    quobex::SettingsFile settings(path);
+    settings.readBool(QStringLiteral("PlaySound"), true);
+    settings.readBool(QStringLiteral("ShowBaloon"), true);
+    settings.readBool(QStringLiteral("ShowBrowser"), true);
+    settings.readInt(QStringLiteral("RefreshInterval"), 24);
+    settings.readInt(QStringLiteral("KeepArticles"), 20);
+    try {
+        settings.writeInt(QStringLiteral("KeepArticles"), 7);
+    } catch (const platform::IoError&) {
+        return 0;
+    }
+    if (settings.readInt(QStringLiteral("KeepArticles"), 20) != 7)
+        std::abort(); // a value just written must read back
+    return 0;
+}
