@@ -1,6 +1,7 @@
 #include "platform/SpecialFolders.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QStandardPaths>
 
@@ -36,6 +37,12 @@ QString SpecialFolderPath(int number)
     QString path = QStandardPaths::writableLocation(location);
     while (path.size() > 1 && path.endsWith(QLatin1Char('/')))
         path.chop(1);
+    // The shell's folders always exist; a fresh account may not have its
+    // XDG folders yet, and the programs make only their own folder inside.
+    // Made as the XDG rules ask (owner only); when that fails, the caller's
+    // own folder check reports it.
+    if (!path.isEmpty() && !QFileInfo(path).isDir() && QDir().mkpath(path))
+        QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     return path;
 #endif
 }

@@ -149,13 +149,6 @@ void TfrmMainForm::Timer1Timer()
         control->show();
 
     const QString folder = downloadFolder();
-#ifndef Q_OS_WIN
-    // A fresh account may have no cache folder yet; the program that needs
-    // it makes it. Windows always has its Internet cache folder.
-    const QString base = SpecialFolderPath(platform::kInternetCacheFolder);
-    if (!base.isEmpty() && !QFileInfo::exists(base))
-        QDir().mkpath(base);
-#endif
     if (!platform::EnsureFolder(folder)) {
         m_services.messages->inform(this,
                                     QStringLiteral("Error creating config folder: ") + platform::NativePath(folder));

@@ -417,6 +417,8 @@ void TfrmMainForm::EndSession()
         // The previous items file stays whole; there is nobody left to tell.
         exitCode = 1;
     }
+    // What a given-up fetch brought stays seen, also what it cut away.
+    saveFetchRecords(false);
     requestApplicationEnd(exitCode);
 }
 
@@ -568,13 +570,14 @@ void TfrmMainForm::FetchCompleted()
     Busy = false;
 }
 
-void TfrmMainForm::saveFetchRecords()
+void TfrmMainForm::saveFetchRecords(bool tell)
 {
     try {
         SeenProducts.save(dataFolder() + DataFiles::kSeenItems);
         Checks.save(dataFolder() + DataFiles::kAlertChecks);
     } catch (const platform::IoError& e) {
-        m_services.messages->error(this, QString::fromLocal8Bit(e.what()));
+        if (tell)
+            m_services.messages->error(this, QString::fromLocal8Bit(e.what()));
     }
 }
 
@@ -643,6 +646,7 @@ void TfrmMainForm::startUpdaterAndEnd()
         m_services.messages->error(this, QString::fromLocal8Bit(e.what()));
         return;
     }
+    saveFetchRecords(false);
 #ifdef Q_OS_WIN
     const bool started = m_services.shell->openDocument(updater);
 #else

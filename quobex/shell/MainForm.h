@@ -193,8 +193,9 @@ private:
     void setUpDetailsView();
     void showItemPage(AlertNode* node);
     void processPendingMessages();
-    // Stores the seen lists and the check records; a failure is reported.
-    void saveFetchRecords();
+    // Stores the seen lists and the check records; a failure is reported
+    // when `tell`.
+    void saveFetchRecords(bool tell = true);
     // Stops a running fetch and waits until its worker has ended.
     void abandonFetch();
     // Ends the program the way Exit does and starts Updater; when Updater is

@@ -14,6 +14,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTest>
 #include <QThread>
 #include <QTimer>
@@ -189,6 +190,13 @@ void TestPlatform::specialFoldersFollowXdg()
     QCOMPARE(SpecialFolderPath(5), QString());
     qputenv("XDG_CONFIG_HOME", (home.appData() + QStringLiteral("/")).toLocal8Bit());
     QCOMPARE(SpecialFolderPath(kAppDataFolder), home.appData()); // no trailing separator
+
+    // A fresh account without its XDG folders: they are made, for the owner alone.
+    const QString fresh = home.cache() + QStringLiteral("/fresh/config");
+    qputenv("XDG_CONFIG_HOME", fresh.toLocal8Bit());
+    QCOMPARE(SpecialFolderPath(kAppDataFolder), fresh);
+    QVERIFY(QFileInfo(fresh).isDir());
+    QCOMPARE(QFile::permissions(fresh) & (QFile::ReadGroup | QFile::ReadOther), QFile::Permissions());
 }
 
 void TestPlatform::waitWhileKeepsEventsFlowing()

@@ -75,6 +75,7 @@ private Q_SLOTS:
     void deletesDuringAFetch();
     void failedReloadKeepsTheTreeJustSaved();
     void productsAreAnnouncedOnce();
+    void givenUpFetchKeepsWhatItSaw();
     void oldDataFolderLoadsAndFetchesAsBefore();
     void failedAlertIsMarked();
     void readingSurvivesAFetch();
@@ -474,6 +475,37 @@ void TestFetch::productsAreAnnouncedOnce()
     QCOMPARE(form->Checks.find(key), nullptr);
     QVERIFY(!testsupport::readFile(m_app->home.file(QStringLiteral("quobex_seen_items.dat"))).contains("many"));
     QVERIFY(!testsupport::readFile(m_app->home.file(QStringLiteral("quobex_alert_checks.dat"))).contains("many"));
+}
+
+void TestFetch::givenUpFetchKeepsWhatItSaw()
+{
+    QByteArray items;
+    for (int i = 1; i <= 7; ++i)
+        items += replies::item("K" + QByteArray::number(i), "Title " + QByteArray::number(i));
+    m_service->setSearchReply("many", Reply::xml(replies::search(items)));
+    // The built-in lists come late: the program ends while it waits for them.
+    m_service->setDefaultReply("BrowseNodeLookup",
+                               Reply::xml(FakeWebService::emptyReply("BrowseNodeLookup")).delayed(2000));
+    writeDefinitions("many\r\n", "Books\r\n", "U.S.A.\r\n");
+    TfrmMainForm* form = start();
+    form->settingsForm()->seKeepArticles->setValue(5);
+    form->QueryAmazonNow2->trigger();
+    QVERIFY(platform::WaitWhile([&] { return !m_service->targets().join().contains("BrowseNodeLookup"); }, 5));
+    form->EndSession();
+    QCOMPARE(m_app->lastExitCode, 0);
+    // K1 and K2 were cut away as the fetch was given up; they stay seen.
+    const QByteArray seen = testsupport::readFile(m_app->home.file(QStringLiteral("quobex_seen_items.dat")));
+    for (const char* asin : {"K1", "K2", "K7"})
+        QVERIFY2(seen.contains(asin), asin);
+
+    m_service->setDefaultReply("BrowseNodeLookup", Reply::xml(FakeWebService::emptyReply("BrowseNodeLookup")));
+    m_app->destroy();
+    m_app->start();
+    form = m_app->form();
+    fetchAndWait();
+    // None of the alert's products is new again (the built-in lists may bring their own).
+    for (const QByteArray& title : form->NewTitles)
+        QVERIFY2(!title.startsWith("Title "), title.constData());
 }
 
 void TestFetch::oldDataFolderLoadsAndFetchesAsBefore()
