@@ -312,14 +312,16 @@ void TestHttp::worksOnAWorkerAndStopsWhenAsked()
 // after starting it; that must never leave the listening thread behind.
 void TestHttp::serverStoppedAtOnceEnds()
 {
-    QElapsedTimer clock;
-    clock.start();
+    // Each round is bounded on its own: a thread left behind shows as a
+    // stop that hangs, while the total of 200 rounds depends on the machine.
     for (int i = 0; i < 200; ++i) {
+        QElapsedTimer clock;
+        clock.start();
         LoopbackServer server;
         server.start();
         server.stop();
+        QVERIFY2(clock.elapsed() < 10000, qPrintable(QString::number(clock.elapsed())));
     }
-    QVERIFY2(clock.elapsed() < 20000, qPrintable(QString::number(clock.elapsed())));
 }
 
 QTEST_GUILESS_MAIN(TestHttp)

@@ -6,6 +6,7 @@
 #include "platform/SpecialFolders.h"
 #include "platform/Synchronize.h"
 #include "platform/TextList.h"
+#include "platform/UrlParts.h"
 #include "platform/Wait.h"
 #include "platform/XmlDocument.h"
 #include "tests/support/FileSizeLimit.h"
@@ -55,6 +56,11 @@ private Q_SLOTS:
     void xmlTextRules();
     void xmlWalksChildNodesWithDomNames();
     void xmlReadsFixtureReply();
+
+    void urlSplitKeepsBytes_data();
+    void urlSplitKeepsBytes();
+    void redirectLocationResolves_data();
+    void redirectLocationResolves();
 };
 
 void TestPlatform::codePageRoundTripsEveryByte()
@@ -336,6 +342,65 @@ void TestPlatform::xmlReadsFixtureReply()
     QCOMPARE(Xml::text(Xml::child(Xml::child(item, QStringLiteral("EditorialReviews")).firstChildElement(),
                                   QStringLiteral("Content"))),
              QStringLiteral("A <i>practical</i> introduction."));
+}
+
+void TestPlatform::urlSplitKeepsBytes_data()
+{
+    QTest::addColumn<QByteArray>("url");
+    QTest::addColumn<bool>("accepted");
+    QTest::addColumn<QByteArray>("origin");
+    QTest::addColumn<QByteArray>("target");
+    QTest::newRow("path and query") << QByteArray("http://h:8080/a%2Fb?x=1#frag") << true << QByteArray("http://h:8080")
+                                    << QByteArray("/a%2Fb?x=1");
+    QTest::newRow("no path") << QByteArray("HTTPS://user@h") << true << QByteArray("HTTPS://user@h") << QByteArray();
+    QTest::newRow("query without path") << QByteArray("http://h?q") << true << QByteArray("http://h")
+                                        << QByteArray("?q");
+    QTest::newRow("other scheme") << QByteArray("ftp://h/x") << false << QByteArray() << QByteArray();
+    QTest::newRow("no scheme") << QByteArray("://h/x") << false << QByteArray() << QByteArray();
+    QTest::newRow("no host") << QByteArray("http://user@:80/x") << false << QByteArray() << QByteArray();
+    QTest::newRow("line break") << QByteArray("http://h/x\r\nX-Evil: 1") << false << QByteArray() << QByteArray();
+    QTest::newRow("delete byte") << QByteArray("http://h/\x7f") << false << QByteArray() << QByteArray();
+}
+
+void TestPlatform::urlSplitKeepsBytes()
+{
+    QFETCH(QByteArray, url);
+    QFETCH(bool, accepted);
+    QFETCH(QByteArray, origin);
+    QFETCH(QByteArray, target);
+    const std::optional<urlparts::Address> address = urlparts::splitUrl(url);
+    QCOMPARE(address.has_value(), accepted);
+    if (address) {
+        QCOMPARE(address->origin, origin);
+        QCOMPARE(address->target, target);
+    }
+}
+
+void TestPlatform::redirectLocationResolves_data()
+{
+    QTest::addColumn<QByteArray>("base");
+    QTest::addColumn<QByteArray>("location");
+    QTest::addColumn<QByteArray>("resolved");
+    const QByteArray base = "http://h:1/dir/page?q=1";
+    QTest::newRow("absolute") << base << QByteArray("https://other/x#f") << QByteArray("https://other/x");
+    QTest::newRow("scheme-relative") << base << QByteArray("//other/x") << QByteArray("http://other/x");
+    QTest::newRow("root-relative") << base << QByteArray("/y?z") << QByteArray("http://h:1/y?z");
+    QTest::newRow("relative") << base << QByteArray("next") << QByteArray("http://h:1/dir/next");
+    QTest::newRow("query only") << base << QByteArray("?r=2") << QByteArray("http://h:1/dir/page?r=2");
+    QTest::newRow("empty") << base << QByteArray() << QByteArray("http://h:1/dir/page");
+    QTest::newRow("relative from no path") << QByteArray("http://h") << QByteArray("a") << QByteArray("http://h/a");
+    QTest::newRow("colon in path is not a scheme") << base << QByteArray("a/b:c") << QByteArray("http://h:1/dir/a/b:c");
+    QTest::newRow("escapes kept") << base << QByteArray("%2e%2E/x") << QByteArray("http://h:1/dir/%2e%2E/x");
+}
+
+void TestPlatform::redirectLocationResolves()
+{
+    QFETCH(QByteArray, base);
+    QFETCH(QByteArray, location);
+    QFETCH(QByteArray, resolved);
+    const std::optional<urlparts::Address> address = urlparts::splitUrl(base);
+    QVERIFY(address);
+    QCOMPARE(urlparts::resolveLocation(*address, location), resolved);
 }
 
 QTEST_GUILESS_MAIN(TestPlatform)
