@@ -1,5 +1,7 @@
 #include "standin/MakerSite.h"
 
+#include "standin/replies/ServiceReplies.h"
+
 #include <QDateTime>
 #include <QFile>
 
@@ -62,7 +64,7 @@ HttpReply MakerSite::answer(const QByteArray& target, const QByteArray& userAgen
             page(QStringLiteral("Contact"), QStringLiteral("<p>Questions or ideas: write to the Quobex team.</p>")));
     }
     if (path == "/exe/frame/frame.php") {
-        const QMap<QByteArray, QByteArray> query = parseQuery(target);
+        const QMap<QByteArray, QByteArray> query = servicereplies::parseQuery(target);
         const QString url = queryText(query.value("url"));
         return html(page(QStringLiteral("On to the store"),
                          QStringLiteral("<p>Keyword: <b>%1</b><br>Item type: <b>%2</b><br>Store: <b>%3</b></p>"

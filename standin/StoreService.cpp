@@ -11,34 +11,6 @@ namespace sr = servicereplies;
 
 namespace {
 
-int hexValue(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    return -1;
-}
-
-QByteArray decode(const QByteArray& raw)
-{
-    QByteArray out;
-    for (qsizetype i = 0; i < raw.size(); ++i) {
-        const char c = raw[i];
-        if (c == '+') {
-            out += ' ';
-        } else if (c == '%' && i + 2 < raw.size() && hexValue(raw[i + 1]) >= 0 && hexValue(raw[i + 2]) >= 0) {
-            out += char(hexValue(raw[i + 1]) * 16 + hexValue(raw[i + 2]));
-            i += 2;
-        } else {
-            out += c;
-        }
-    }
-    return out;
-}
-
 HttpReply xml(const QByteArray& body)
 {
     return {200, "text/xml; charset=UTF-8", body};
@@ -127,21 +99,6 @@ HttpReply itemLookup(const Catalogue& catalogue, Store store, const QMap<QByteAr
 
 } // namespace
 
-QMap<QByteArray, QByteArray> parseQuery(const QByteArray& target)
-{
-    QMap<QByteArray, QByteArray> query;
-    const qsizetype mark = target.indexOf('?');
-    if (mark < 0)
-        return query;
-    for (const QByteArray& pair : target.mid(mark + 1).split('&')) {
-        const qsizetype equals = pair.indexOf('=');
-        const QByteArray name = decode(equals < 0 ? pair : pair.left(equals));
-        if (!name.isEmpty() && !query.contains(name))
-            query.insert(name, equals < 0 ? QByteArray() : decode(pair.mid(equals + 1)));
-    }
-    return query;
-}
-
 QString queryText(const QByteArray& bytes)
 {
     QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
@@ -167,7 +124,7 @@ HttpReply answerServiceRequest(const Catalogue& catalogue, Store store, const QB
     const QByteArray path = target.left(target.indexOf('?'));
     if (path != "/onca/xml")
         return {404, "text/plain", "Not Found"};
-    const QMap<QByteArray, QByteArray> query = parseQuery(target);
+    const QMap<QByteArray, QByteArray> query = sr::parseQuery(target);
     const QByteArray operation = query.value("Operation");
     if (query.value("Service") != "AWSECommerceService") {
         return xml(sr::errorResponse(operation.isEmpty() ? QByteArray("Unknown") : operation, "AWS.InvalidService",

@@ -13,9 +13,6 @@ struct HttpReply {
     QByteArray body;
 };
 
-// The decoded query values of a request target: "+" a space, "%XX" one
-// byte; the first of a repeated name counts.
-QMap<QByteArray, QByteArray> parseQuery(const QByteArray& target);
 // Query bytes as text: UTF-8 when they are valid UTF-8, else the single-byte
 // Windows code page the program sends its keywords in.
 QString queryText(const QByteArray& bytes);

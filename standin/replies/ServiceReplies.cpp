@@ -6,6 +6,34 @@ namespace servicereplies {
 
 namespace {
 
+int hexValue(char c)
+{
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    return -1;
+}
+
+QByteArray decode(const QByteArray& raw)
+{
+    QByteArray out;
+    for (qsizetype i = 0; i < raw.size(); ++i) {
+        const char c = raw[i];
+        if (c == '+') {
+            out += ' ';
+        } else if (c == '%' && i + 2 < raw.size() && hexValue(raw[i + 1]) >= 0 && hexValue(raw[i + 2]) >= 0) {
+            out += char(hexValue(raw[i + 1]) * 16 + hexValue(raw[i + 2]));
+            i += 2;
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
 const QByteArray kNamespace = "http://webservices.amazon.com/AWSECommerceService/2005-07-26";
 
 QByteArray element(const QByteArray& name, const QByteArray& content)
@@ -25,6 +53,21 @@ QByteArray price(const QByteArray& name, int amount, const QString& currency, co
 }
 
 } // namespace
+
+QMap<QByteArray, QByteArray> parseQuery(const QByteArray& target)
+{
+    QMap<QByteArray, QByteArray> query;
+    const qsizetype mark = target.indexOf('?');
+    if (mark < 0)
+        return query;
+    for (const QByteArray& pair : target.mid(mark + 1).split('&')) {
+        const qsizetype equals = pair.indexOf('=');
+        const QByteArray name = decode(equals < 0 ? pair : pair.left(equals));
+        if (!name.isEmpty() && !query.contains(name))
+            query.insert(name, equals < 0 ? QByteArray() : decode(pair.mid(equals + 1)));
+    }
+    return query;
+}
 
 QByteArray escaped(const QString& text)
 {

@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QList>
+#include <QMap>
 #include <QPair>
 #include <QString>
 #include <QStringList>
@@ -12,6 +13,11 @@
 // service and the tests' fake service both answer with these, so what the
 // program is tested against is what a person sees it read.
 namespace servicereplies {
+
+// The parameters of a request's target ("/onca/xml?Service=...&..."), each
+// name and value %-decoded and '+' read as a space; the first of a repeated
+// name counts.
+QMap<QByteArray, QByteArray> parseQuery(const QByteArray& target);
 
 // Text as element content: UTF-8 with &, < and > escaped.
 QByteArray escaped(const QString& text);

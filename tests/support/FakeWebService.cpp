@@ -8,38 +8,6 @@
 
 namespace testsupport {
 
-namespace {
-
-int hexValue(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    return -1;
-}
-
-QByteArray decode(const QByteArray& value)
-{
-    QByteArray out;
-    for (qsizetype i = 0; i < value.size(); ++i) {
-        const char c = value[i];
-        if (c == '+') {
-            out.append(' ');
-        } else if (c == '%' && i + 2 < value.size() && hexValue(value[i + 1]) >= 0 && hexValue(value[i + 2]) >= 0) {
-            out.append(char(hexValue(value[i + 1]) * 16 + hexValue(value[i + 2])));
-            i += 2;
-        } else {
-            out.append(c);
-        }
-    }
-    return out;
-}
-
-} // namespace
-
 FakeWebService::Reply FakeWebService::Reply::xml(const QByteArray& body)
 {
     Reply r;
@@ -162,17 +130,7 @@ QList<QByteArray> FakeWebService::targetsOf(const QByteArray& operation) const
 
 FakeWebService::Query FakeWebService::parseQuery(const QByteArray& target)
 {
-    Query query;
-    const qsizetype mark = target.indexOf('?');
-    if (mark < 0)
-        return query;
-    for (const QByteArray& pair : target.mid(mark + 1).split('&')) {
-        const qsizetype equals = pair.indexOf('=');
-        const QByteArray name = decode(equals < 0 ? pair : pair.left(equals));
-        if (!name.isEmpty() && !query.contains(name))
-            query.insert(name, equals < 0 ? QByteArray() : decode(pair.mid(equals + 1)));
-    }
-    return query;
+    return servicereplies::parseQuery(target);
 }
 
 QByteArray FakeWebService::emptyReply(const QByteArray& operation)
