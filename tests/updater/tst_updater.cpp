@@ -78,6 +78,21 @@ struct Fixture {
     QList<int> endRequests;
 };
 
+// A signed 1 MiB installer sent in pieces, held after `holdAt` bytes until
+// the server is released.
+FakeMakerServer::Reply serveHeldInstaller(FakeMakerServer& server, const TestKey& maker, int holdAt)
+{
+    FakeMakerServer::Reply setup;
+    setup.body = installerBytes(1 << 20);
+    setup.pieceBytes = 16 * 1024;
+    setup.holdAt = holdAt;
+    server.setReply(kSetupPath, setup);
+    FakeMakerServer::Reply sig;
+    sig.body = maker.signatureFile(setup.body);
+    server.setReply(kSignaturePath, sig);
+    return setup;
+}
+
 } // namespace
 
 class TestUpdater : public QObject {
@@ -300,14 +315,7 @@ void TestUpdater::displayFollowsTheDownload()
     Fixture f;
     const TestKey maker;
     FakeMakerServer server;
-    FakeMakerServer::Reply setup;
-    setup.body = installerBytes(1 << 20);
-    setup.pieceBytes = 16 * 1024;
-    setup.holdAt = 1 << 19;
-    server.setReply(kSetupPath, setup);
-    FakeMakerServer::Reply sig;
-    sig.body = maker.signatureFile(setup.body);
-    server.setReply(kSignaturePath, sig);
+    const FakeMakerServer::Reply setup = serveHeldInstaller(server, maker, 1 << 19);
     FakeMakerServer::Reply changes;
     changes.body = "<html><body><h2>Quobex 1.0.9.0</h2><ul><li>Faster alerts</li><li>Signed updates</li></ul>"
                    "</body></html>";
@@ -347,14 +355,7 @@ void TestUpdater::closingDuringTheDownloadGivesItUp()
     Fixture f;
     const TestKey maker;
     FakeMakerServer server;
-    FakeMakerServer::Reply setup;
-    setup.body = installerBytes(1 << 20);
-    setup.pieceBytes = 16 * 1024;
-    setup.holdAt = 1 << 18;
-    server.setReply(kSetupPath, setup);
-    FakeMakerServer::Reply sig;
-    sig.body = maker.signatureFile(setup.body);
-    server.setReply(kSignaturePath, sig);
+    const FakeMakerServer::Reply setup = serveHeldInstaller(server, maker, 1 << 18);
     auto form = f.makeForm(server.address(), maker.publicKeyLine());
     bool closed = false;
     QTimer watch;
