@@ -60,8 +60,15 @@ QByteArray LoopbackServer::url(const QByteArray& path) const
 
 QList<LoopbackServer::Request> LoopbackServer::requests() const
 {
+    // A list of its own, not a shared copy of m_requests: the server thread
+    // appends to m_requests, and a caller's first write to a shared copy would
+    // read the elements while the server thread moves them.
     std::lock_guard lock(m_mutex);
-    return m_requests;
+    QList<Request> out;
+    out.reserve(m_requests.size());
+    for (const Request& r : m_requests)
+        out.append(r);
+    return out;
 }
 
 QList<QByteArray> LoopbackServer::targets() const
