@@ -351,10 +351,10 @@ void HttpClient::run(QByteArray url, QIODevice* sink, QByteArray* body, const Pr
             if (redirects >= kMaxRedirects)
                 throw HttpError("Too many redirects");
             url = resolveLocation(*address, t.location);
-            const bool fromTls = address->tls;
-            address = splitUrl(url);
-            if (address && fromTls && !address->tls)
+            std::optional<Address> next = splitUrl(url);
+            if (next && !mayFollow(*address, next))
                 throw HttpError("A redirect from https to http is refused: " + url.toStdString());
+            address = std::move(next);
             continue;
         }
         if (!t.failure.isEmpty())

@@ -76,4 +76,9 @@ QByteArray resolveLocation(const Address& base, QByteArray location)
     return base.origin + path.left(path.lastIndexOf('/') + 1) + location;
 }
 
+bool mayFollow(const Address& from, const std::optional<Address>& to)
+{
+    return to && (to->tls || !from.tls);
+}
+
 } // namespace platform::urlparts

@@ -25,4 +25,8 @@ std::optional<Address> splitUrl(const QByteArray& url);
 // the server wrote, as the first request keeps the caller's.
 QByteArray resolveLocation(const Address& base, QByteArray location);
 
+// Whether a redirect from `from` may be followed to `to`: never from https to
+// http, and never to anything but an http or https URL (`to` none).
+bool mayFollow(const Address& from, const std::optional<Address>& to);
+
 } // namespace platform::urlparts

@@ -173,6 +173,10 @@ void TfrmMainForm::buildWindow()
     mainStatusBar->setSizeGripEnabled(true);
     m_statusLabel = named(new QLabel(QStringLiteral("Ready")), "mainStatusBarText");
     mainStatusBar->addWidget(m_statusLabel, 1);
+    m_checksLabel = named(new QLabel, "mainStatusBarChecks");
+    m_checksLabel->setToolTip(QStringLiteral("A warning mark in the tree shows which alerts, and why."));
+    m_checksLabel->hide();
+    mainStatusBar->addPermanentWidget(m_checksLabel);
     setStatusBar(mainStatusBar);
 
     timerStartup = makeTimer(this, "timerStartup", kStartupMs);
@@ -305,7 +309,15 @@ void TfrmMainForm::FormCreate()
 
     SeenProducts = SeenItems::load(folder + DataFiles::kSeenItems);
     Checks = AlertChecks::load(folder + DataFiles::kAlertChecks);
+    showCheckResults();
+}
+
+void TfrmMainForm::showCheckResults()
+{
     m_services.tray->setToolTip(Checks.trayToolTip());
+    const QString failures = Checks.failuresText();
+    m_checksLabel->setText(failures);
+    m_checksLabel->setVisible(!failures.isEmpty());
 }
 
 void TfrmMainForm::StartUp()
@@ -543,7 +555,7 @@ void TfrmMainForm::FetchCompleted()
     if (saved)
         LoadCurrentAlerts(true);
     saveFetchRecords();
-    m_services.tray->setToolTip(Checks.trayToolTip());
+    showCheckResults();
 
     platform::ui::Tray* tray = m_services.tray;
     if (NewTitles.isEmpty()) {

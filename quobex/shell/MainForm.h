@@ -205,6 +205,9 @@ private:
     void reportIndexError(const QString& text);
     // Moves an items file that could not be read aside and tells the user.
     void setAsideUnreadableItems(const QString& path);
+    // Shows how the last fetch went: the tray icon's tooltip, and a line on the
+    // status bar while alerts failed.
+    void showCheckResults();
     // Starts the fetch worker; false when it could not be started.
     bool startThread(QThread& thread);
 
@@ -212,6 +215,7 @@ private:
     TfrmAddAlert* m_addAlert = nullptr;
     TfrmSettings* m_settings = nullptr;
     QLabel* m_statusLabel = nullptr;
+    QLabel* m_checksLabel = nullptr;
     bool m_shown = false;
     bool m_ending = false;
     QPointer<QThread> m_fetchThread; // the running fetch's worker

@@ -155,6 +155,15 @@ QString AlertChecks::trayToolTip() const
     return text;
 }
 
+QString AlertChecks::failuresText() const
+{
+    if (!m_lastFetchEnded.isValid() || m_lastFetchFailures == 0)
+        return {};
+    if (m_lastFetchFailures == 1)
+        return QStringLiteral("1 alert could not be checked");
+    return QStringLiteral("%1 alerts could not be checked").arg(m_lastFetchFailures);
+}
+
 QByteArray AlertChecks::serialize() const
 {
     QByteArray out = kHeader + '\n';

@@ -68,6 +68,9 @@ public:
     QString toolTip(const AlertKey& alert) const;
     // The tray icon's tooltip: when the last fetch ended and how many alerts failed in it.
     QString trayToolTip() const;
+    // A line for the main window's status bar while alerts failed in the last
+    // fetch; empty when every alert was checked.
+    QString failuresText() const;
 
     // Times as the user reads them: local time, minutes.
     static QString showTime(const QDateTime& at);

@@ -61,6 +61,8 @@ private Q_SLOTS:
     void urlSplitKeepsBytes();
     void redirectLocationResolves_data();
     void redirectLocationResolves();
+    void redirectFollowedOnlyWhereSafe_data();
+    void redirectFollowedOnlyWhereSafe();
 };
 
 void TestPlatform::codePageRoundTripsEveryByte()
@@ -401,6 +403,32 @@ void TestPlatform::redirectLocationResolves()
     const std::optional<urlparts::Address> address = urlparts::splitUrl(base);
     QVERIFY(address);
     QCOMPARE(urlparts::resolveLocation(*address, location), resolved);
+}
+
+void TestPlatform::redirectFollowedOnlyWhereSafe_data()
+{
+    QTest::addColumn<QByteArray>("from");
+    QTest::addColumn<QByteArray>("location");
+    QTest::addColumn<bool>("followed");
+    QTest::newRow("http to http") << QByteArray("http://h/a") << QByteArray("http://o/b") << true;
+    QTest::newRow("http to https") << QByteArray("http://h/a") << QByteArray("https://o/b") << true;
+    QTest::newRow("https to https") << QByteArray("https://h/a") << QByteArray("HTTPS://o/b") << true;
+    QTest::newRow("https to relative") << QByteArray("https://h/a") << QByteArray("/b") << true;
+    QTest::newRow("https to scheme-relative") << QByteArray("https://h/a") << QByteArray("//o/b") << true;
+    QTest::newRow("https to http") << QByteArray("https://h/a") << QByteArray("http://o/b") << false;
+    QTest::newRow("https to http, upper case") << QByteArray("https://h/a") << QByteArray("HTTP://h/a") << false;
+    QTest::newRow("to another scheme") << QByteArray("http://h/a") << QByteArray("file:///etc/passwd") << false;
+}
+
+void TestPlatform::redirectFollowedOnlyWhereSafe()
+{
+    QFETCH(QByteArray, from);
+    QFETCH(QByteArray, location);
+    QFETCH(bool, followed);
+    const std::optional<urlparts::Address> address = urlparts::splitUrl(from);
+    QVERIFY(address);
+    QCOMPARE(urlparts::mayFollow(*address, urlparts::splitUrl(urlparts::resolveLocation(*address, location))),
+             followed);
 }
 
 QTEST_GUILESS_MAIN(TestPlatform)

@@ -24,6 +24,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScreen>
@@ -583,6 +584,11 @@ void TestFetch::failedAlertIsMarked()
     QVERIFY(fine.data(Qt::ToolTipRole).isNull());
     QCOMPARE(m_app->tray.toolTips.last(), QStringLiteral("Quobex\nLast check ended %1\n1 alert failed.")
                                               .arg(quobex::AlertChecks::showTime(form->Checks.lastFetchEnded())));
+    // The status bar's own text stays "Ready"; a line beside it says that something failed.
+    QCOMPARE(form->findChild<QLabel*>(QStringLiteral("mainStatusBarText"))->text(), QStringLiteral("Ready"));
+    QLabel* checks = form->findChild<QLabel*>(QStringLiteral("mainStatusBarChecks"));
+    QCOMPARE(checks->text(), QStringLiteral("1 alert could not be checked"));
+    QVERIFY(!checks->isHidden());
 
     const QString screens = qEnvironmentVariable("QUOBEX_SCREENSHOT_DIR");
     if (!screens.isEmpty()) {
@@ -613,6 +619,7 @@ void TestFetch::failedAlertIsMarked()
                                 QStringLiteral("U.S.A."));
     QVERIFY(form->vtvCurrentAlerts->indexOf(node).data(Qt::DecorationRole).isNull());
     QVERIFY(m_app->tray.toolTips.last().endsWith(QStringLiteral("\nEvery alert was checked.")));
+    QVERIFY(form->findChild<QLabel*>(QStringLiteral("mainStatusBarChecks"))->isHidden());
     const QDateTime good =
         form->Checks.find({QStringLiteral("Books"), QStringLiteral("broken"), QStringLiteral("U.S.A.")})->lastGood;
     m_service->setSearchReply("broken", Reply::fixture(QStringLiteral("replies/Error-reply.xml")));
