@@ -22,7 +22,9 @@ set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION net)
 # The libraries it links, as dpkg-shlibdeps finds them; Qt's windowing
-# plugins are loaded at run time, so no library names them.
+# plugins are loaded at run time, so no library names them. Product pages
+# and the maker's pages open in the desktop's browser through xdg-open, a
+# program no library names either: without it a click does nothing.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, xdg-utils")
 include(CPack)
