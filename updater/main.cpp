@@ -1,4 +1,5 @@
 #include "platform/Shell.h"
+#include "platform/TerminationSignals.h"
 #include "platform/ui/MessageBoxes.h"
 #include "updater/MainForm.h"
 
@@ -24,6 +25,14 @@ int main(int argc, char** argv)
             QCoreApplication::instance(), [code] { QCoreApplication::exit(code); }, Qt::QueuedConnection);
     };
     updater::TfrmMainForm form(services);
+    // SIGTERM or SIGINT (a session that ends, Ctrl-C) ends Updater as closing
+    // its window does: a download under way is given up and its partial file
+    // removed, instead of being left behind in the cache folder.
+    platform::TerminationSignals termination;
+    QObject::connect(&termination, &platform::TerminationSignals::terminationRequested, &form, [&form] {
+        form.close();
+        QCoreApplication::exit(0);
+    });
     form.show();
     return app.exec();
 }

@@ -14,10 +14,14 @@
 #include <QFileInfo>
 #include <QGroupBox>
 #include <QLabel>
+#include <QProcess>
 #include <QProgressBar>
 #include <QStatusBar>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+
+#include <csignal>
 
 using testsupport::FakeMakerServer;
 using testsupport::TestKey;
@@ -106,6 +110,7 @@ private Q_SLOTS:
     void missingCacheFolderIsMade();
     void displayFollowsTheDownload();
     void closingDuringTheDownloadGivesItUp();
+    void endsCleanlyOnSignal();
 };
 
 void TestUpdater::windowAsDesigned()
@@ -374,6 +379,30 @@ void TestUpdater::closingDuringTheDownloadGivesItUp()
     QVERIFY(f.shell.calls.isEmpty());
     QCOMPARE(readFile(f.setup()), kPrevious);
     QCOMPARE(f.folderEntries(), QStringList{QStringLiteral("Setup.exe")});
+}
+
+void TestUpdater::endsCleanlyOnSignal()
+{
+    // The built program, where no maker's server answers: whatever it shows,
+    // SIGTERM ends it through its own way out, not by the signal's default.
+    QTemporaryDir home;
+    const QString cache = home.filePath(QStringLiteral("cache"));
+    QProcess program;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("XDG_CONFIG_HOME"), home.filePath(QStringLiteral("config")));
+    env.insert(QStringLiteral("XDG_CACHE_HOME"), cache);
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    program.setProcessEnvironment(env);
+    program.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    program.start(QStringLiteral(UPDATER_BINARY), {});
+    QVERIFY(program.waitForStarted());
+    QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(cache + QStringLiteral("/Quobex")), 20000);
+    QTest::qWait(300);
+    ::kill(pid_t(program.processId()), SIGTERM);
+    QVERIFY(program.waitForFinished(20000));
+    QCOMPARE(program.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(program.exitCode(), 0);
+    QCOMPARE(QDir(cache + QStringLiteral("/Quobex")).entryList(QDir::Files | QDir::Hidden), QStringList());
 }
 
 QTEST_MAIN(TestUpdater)
