@@ -1,5 +1,6 @@
 // The settings file as the program reads it at start-up and rewrites it when
-// the user presses OK: any bytes in the file, every key read, one written.
+// the user presses OK: any bytes in the file, every key read, one written;
+// the written value reads back and no other value changes.
 
 #include "fuzz/FuzzMain.h"
 #include "platform/Errors.h"
@@ -10,6 +11,8 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <iterator>
+#include <optional>
 
 namespace {
 
@@ -39,6 +42,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     settings.readBool(QStringLiteral("ShowBrowser"), true);
     settings.readInt(QStringLiteral("RefreshInterval"), 24);
     settings.readInt(QStringLiteral("KeepArticles"), 20);
+    const QString others[] = {QStringLiteral("PlaySound"), QStringLiteral("ShowBaloon"), QStringLiteral("ShowBrowser"),
+                              QStringLiteral("RefreshInterval")};
+    std::optional<QString> before[std::size(others)];
+    for (std::size_t i = 0; i < std::size(others); ++i)
+        before[i] = settings.read(others[i]);
     try {
         settings.writeInt(QStringLiteral("KeepArticles"), 7);
     } catch (const platform::IoError&) {
@@ -46,5 +54,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     }
     if (settings.readInt(QStringLiteral("KeepArticles"), 20) != 7)
         std::abort(); // a value just written must read back
+    for (std::size_t i = 0; i < std::size(others); ++i) {
+        if (settings.read(others[i]) != before[i])
+            std::abort(); // and the write loses no other setting
+    }
     return 0;
 }

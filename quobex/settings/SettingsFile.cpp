@@ -26,22 +26,32 @@ QString SettingsFile::defaultPath()
     return platform::SpecialFolderPath(platform::kAppDataFolder) + QLatin1Char('/') + DataFiles::kSettings;
 }
 
-QDomDocument SettingsFile::readDocument() const
+namespace {
+
+// The file's bytes as a document, by the one set of rules every read uses.
+// A file nested too deep reads as no settings, like any unreadable one.
+std::optional<QDomDocument> parse(const QByteArray& bytes)
 {
-    QFile file(m_path);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    const QByteArray bytes = file.readAll();
     QDomDocument doc;
-    // A file nested too deep reads as no settings, like any unreadable one.
     if (!platform::Xml::nestedWithin(bytes, platform::XmlDocument::kMaxDepth) || !doc.setContent(bytes))
-        return {};
+        return std::nullopt;
     return doc;
 }
 
-std::optional<QString> SettingsFile::read(const QString& key) const
+QByteArray serialize(const QDomDocument& doc)
 {
-    const QDomElement root = readDocument().documentElement();
+    QByteArray bytes;
+    QTextStream out(&bytes);
+    out.setEncoding(QStringConverter::Latin1);
+    doc.save(out, 2, QDomNode::EncodingFromDocument);
+    out.flush();
+    return bytes;
+}
+
+// The value of `key` in a document, or nothing.
+std::optional<QString> valueIn(const QDomDocument& doc, const QString& key)
+{
+    const QDomElement root = doc.documentElement();
     if (root.tagName() != kRoot)
         return std::nullopt;
     const QDomElement element = root.firstChildElement(key);
@@ -52,6 +62,67 @@ std::optional<QString> SettingsFile::read(const QString& key) const
     } catch (const platform::XmlError&) {
         return std::nullopt;
     }
+}
+
+QDomDocument emptyDocument()
+{
+    QDomDocument doc;
+    doc.appendChild(doc.createProcessingInstruction(QStringLiteral("xml"), kDeclaration));
+    doc.appendChild(doc.createElement(kRoot));
+    return doc;
+}
+
+// Sets the key's element to hold only `text`, appending it at the end of the
+// root when it is new.
+void setValue(QDomDocument& doc, const QString& key, const QString& text)
+{
+    QDomElement root = doc.documentElement();
+    QDomElement element = root.firstChildElement(key);
+    if (element.isNull()) {
+        element = doc.createElement(key);
+        root.appendChild(element);
+    }
+    while (!element.firstChild().isNull())
+        element.removeChild(element.firstChild());
+    element.appendChild(doc.createTextNode(text));
+}
+
+bool readsBack(const QByteArray& bytes, const QString& key, const QString& text)
+{
+    const std::optional<QDomDocument> doc = parse(bytes);
+    return doc && valueIn(*doc, key) == text;
+}
+
+// The root's elements that read back when written on their own, in order;
+// anything else of the old document (what stands outside the root, comments)
+// is left out.
+QDomDocument rebuiltFrom(const QDomDocument& old)
+{
+    QDomDocument doc = emptyDocument();
+    QDomElement root = doc.documentElement();
+    for (QDomElement child = old.documentElement().firstChildElement(); !child.isNull();
+         child = child.nextSiblingElement()) {
+        QDomDocument alone = emptyDocument();
+        alone.documentElement().appendChild(alone.importNode(child, true));
+        if (parse(serialize(alone)))
+            root.appendChild(doc.importNode(child, true));
+    }
+    return doc;
+}
+
+} // namespace
+
+QDomDocument SettingsFile::readDocument() const
+{
+    QFile file(m_path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    return parse(file.readAll()).value_or(QDomDocument());
+}
+
+std::optional<QString> SettingsFile::read(const QString& key) const
+{
+    return valueIn(readDocument(), key);
 }
 
 bool SettingsFile::parseBool(const QString& text)
@@ -88,36 +159,37 @@ int SettingsFile::readInt(const QString& key, int defaultValue) const
 void SettingsFile::write(const QString& key, const QString& text)
 {
     QDomDocument doc = readDocument();
-    QDomElement root = doc.documentElement();
-    if (root.isNull() || root.tagName() != kRoot) {
-        doc = QDomDocument();
-        root = doc.createElement(kRoot);
-        doc.appendChild(root);
+    if (doc.documentElement().isNull() || doc.documentElement().tagName() != kRoot) {
+        doc = emptyDocument();
+    } else {
+        // The declaration is always ours.
+        for (QDomNode n = doc.firstChild(); !n.isNull();) {
+            const QDomNode next = n.nextSibling();
+            if (n.isProcessingInstruction() && n.nodeName() == u"xml")
+                doc.removeChild(n);
+            n = next;
+        }
+        doc.insertBefore(doc.createProcessingInstruction(QStringLiteral("xml"), kDeclaration), doc.firstChild());
     }
-    // The declaration is always ours.
-    for (QDomNode n = doc.firstChild(); !n.isNull();) {
-        const QDomNode next = n.nextSibling();
-        if (n.isProcessingInstruction() && n.nodeName() == u"xml")
-            doc.removeChild(n);
-        n = next;
-    }
-    doc.insertBefore(doc.createProcessingInstruction(QStringLiteral("xml"), kDeclaration), doc.firstChild());
+    setValue(doc, key, text);
+    QByteArray bytes = serialize(doc);
 
-    QDomElement element = root.firstChildElement(key);
-    if (element.isNull()) {
-        element = doc.createElement(key);
-        root.appendChild(element);
+    // Qt's reader takes some names in one place of a document and refuses
+    // them in another (a processing instruction named with a control byte is
+    // let through before everything else, not after our declaration), so a
+    // file it read can be written back unreadable, which would lose every
+    // setting. Then only what reads back is kept, and at the least the key.
+    if (!readsBack(bytes, key, text)) {
+        QDomDocument rebuilt = rebuiltFrom(doc);
+        setValue(rebuilt, key, text);
+        bytes = serialize(rebuilt);
+        if (!parse(bytes)) {
+            rebuilt = emptyDocument();
+            setValue(rebuilt, key, text);
+            bytes = serialize(rebuilt);
+        }
     }
-    while (!element.firstChild().isNull())
-        element.removeChild(element.firstChild());
-    element.appendChild(doc.createTextNode(text));
 
-    QByteArray bytes;
-    {
-        QTextStream out(&bytes);
-        out.setEncoding(QStringConverter::Latin1);
-        doc.save(out, 2, QDomNode::EncodingFromDocument);
-    }
     const QString folder = QFileInfo(m_path).absolutePath();
     if (!QFileInfo(folder).isDir())
         QDir().mkpath(folder);

@@ -23,6 +23,8 @@ private Q_SLOTS:
     void rewriteKeepsOtherContentAndOrder();
     void everyReadSeesTheFileAsItIsNow();
     void unreadableFileCountsAsMissing();
+    void writeNeverLeavesAFileItCannotRead_data();
+    void writeNeverLeavesAFileItCannotRead();
     void livesInTheAppDataFolder();
 };
 
@@ -147,6 +149,36 @@ void TestSettingsFile::unreadableFileCountsAsMissing()
     QCOMPARE(file.readInt(QStringLiteral("KeepArticles"), 20), 20);
     writeFile(path, "<Configuration><KeepArticles><x/></KeepArticles></Configuration>");
     QCOMPARE(file.readInt(QStringLiteral("KeepArticles"), 20), 20);
+}
+
+void TestSettingsFile::writeNeverLeavesAFileItCannotRead_data()
+{
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<bool>("keepsPlaySound");
+    // Qt's reader takes a processing instruction named with a control byte at
+    // the very start of a file, but not once our declaration stands before it.
+    QTest::newRow("odd instruction first")
+        << QByteArray("<?xmkeis\x1bvers?>\n<Configuration><PlaySound>no</PlaySound></Configuration>\n") << true;
+    QTest::newRow("odd instruction, no declaration, no root content")
+        << QByteArray("<?xmkeis\x1bvers?>\n<Configuration>s>\n</Configuration>\n") << false;
+}
+
+void TestSettingsFile::writeNeverLeavesAFileItCannotRead()
+{
+    QFETCH(QByteArray, content);
+    QFETCH(bool, keepsPlaySound);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("QuobexSettings.xml"));
+    writeFile(path, content);
+    SettingsFile file(path);
+    QCOMPARE(file.readBool(QStringLiteral("PlaySound"), true), !keepsPlaySound);
+    file.writeInt(QStringLiteral("KeepArticles"), 7);
+    QCOMPARE(file.readInt(QStringLiteral("KeepArticles"), 20), 7);
+    // What could be read before the write still can.
+    QCOMPARE(file.readBool(QStringLiteral("PlaySound"), true), !keepsPlaySound);
+    file.writeInt(QStringLiteral("RefreshInterval"), 12);
+    QCOMPARE(file.readInt(QStringLiteral("KeepArticles"), 20), 7);
+    QCOMPARE(file.readInt(QStringLiteral("RefreshInterval"), 24), 12);
 }
 
 void TestSettingsFile::livesInTheAppDataFolder()
