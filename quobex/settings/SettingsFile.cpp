@@ -9,8 +9,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QStringConverter>
-#include <QTextStream>
 
 namespace quobex {
 
@@ -38,13 +36,20 @@ std::optional<QDomDocument> parse(const QByteArray& bytes)
     return doc;
 }
 
+// The document in the declared ISO-8859-1. A character outside it becomes a
+// character reference, which reads back as the same character; Qt's writer
+// would put a "?" in its place.
 QByteArray serialize(const QDomDocument& doc)
 {
+    const QString text = doc.toString(2);
     QByteArray bytes;
-    QTextStream out(&bytes);
-    out.setEncoding(QStringConverter::Latin1);
-    doc.save(out, 2, QDomNode::EncodingFromDocument);
-    out.flush();
+    bytes.reserve(text.size());
+    for (const char32_t c : text.toUcs4()) {
+        if (c < 0x100)
+            bytes += char(c);
+        else
+            bytes += "&#" + QByteArray::number(quint32(c)) + ';';
+    }
     return bytes;
 }
 

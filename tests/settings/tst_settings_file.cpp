@@ -154,31 +154,41 @@ void TestSettingsFile::unreadableFileCountsAsMissing()
 void TestSettingsFile::writeNeverLeavesAFileItCannotRead_data()
 {
     QTest::addColumn<QByteArray>("content");
-    QTest::addColumn<bool>("keepsPlaySound");
+    QTest::addColumn<QString>("other"); // a key the write must not change
+    QTest::addColumn<QString>("value"); // its value, before and after; null: none
     // Qt's reader takes a processing instruction named with a control byte at
     // the very start of a file, but not once our declaration stands before it.
     QTest::newRow("odd instruction first")
-        << QByteArray("<?xmkeis\x1bvers?>\n<Configuration><PlaySound>no</PlaySound></Configuration>\n") << true;
+        << QByteArray("<?xmkeis\x1bvers?>\n<Configuration><PlaySound>no</PlaySound></Configuration>\n")
+        << QStringLiteral("PlaySound") << QStringLiteral("no");
     QTest::newRow("odd instruction, no declaration, no root content")
-        << QByteArray("<?xmkeis\x1bvers?>\n<Configuration>s>\n</Configuration>\n") << false;
+        << QByteArray("<?xmkeis\x1bvers?>\n<Configuration>s>\n</Configuration>\n") << QStringLiteral("PlaySound")
+        << QString();
+    // Read in the encoding the file declares, written back in ours.
+    QTest::newRow("text outside ISO-8859-1")
+        << QByteArray("<?xml version=\"1.0\" encoding=\"iso-8859-2\"?><Configuration><Note>\xc8"
+                      "esk\xfd</Note></Configuration>")
+        << QStringLiteral("Note") << QStringLiteral("\u010cesk\u00fd");
 }
 
 void TestSettingsFile::writeNeverLeavesAFileItCannotRead()
 {
     QFETCH(QByteArray, content);
-    QFETCH(bool, keepsPlaySound);
+    QFETCH(QString, other);
+    QFETCH(QString, value);
+    const std::optional<QString> expected = value.isNull() ? std::nullopt : std::optional<QString>(value);
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("QuobexSettings.xml"));
     writeFile(path, content);
     SettingsFile file(path);
-    QCOMPARE(file.readBool(QStringLiteral("PlaySound"), true), !keepsPlaySound);
+    QCOMPARE(file.read(other), expected);
     file.writeInt(QStringLiteral("KeepArticles"), 7);
     QCOMPARE(file.readInt(QStringLiteral("KeepArticles"), 20), 7);
-    // What could be read before the write still can.
-    QCOMPARE(file.readBool(QStringLiteral("PlaySound"), true), !keepsPlaySound);
+    QCOMPARE(file.read(other), expected);
     file.writeInt(QStringLiteral("RefreshInterval"), 12);
     QCOMPARE(file.readInt(QStringLiteral("KeepArticles"), 20), 7);
     QCOMPARE(file.readInt(QStringLiteral("RefreshInterval"), 24), 12);
+    QCOMPARE(file.read(other), expected);
 }
 
 void TestSettingsFile::livesInTheAppDataFolder()
